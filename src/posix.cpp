@@ -1,0 +1,197 @@
+// The launcher on POSIX systems: the terminal stands in for the console window, and the
+// child is started from the same command line a Windows child would be given.
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "platform.h"
+#include "split.h"
+
+extern char** environ;
+
+namespace {
+
+int terminal = -1;                    // the controlling terminal, when there is one
+volatile sig_atomic_t runningChild;   // the child's pid while it runs, else 0
+volatile sig_atomic_t endRequested;   // SIGTERM or SIGHUP came: finish, do not linger
+
+void passOnEnd(int signal)
+{
+    endRequested = signal;
+    if (runningChild > 0) kill(runningChild, signal);
+}
+
+void writeTerminal(const char* text)
+{
+    for (std::size_t left = std::strlen(text); left > 0;) {
+        const ssize_t written = write(terminal, text, left);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        text += written;
+        left -= static_cast<std::size_t>(written);
+    }
+}
+
+bool isIgnored(int signal)
+{
+    struct sigaction current {};
+    sigaction(signal, nullptr, &current);
+    return current.sa_handler == SIG_IGN;
+}
+
+void handle(int signal, void (*handler)(int), struct sigaction* previous = nullptr)
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a key wait must notice that it was asked to end.
+    sigaction(signal, &action, previous);
+}
+
+ChildEnd failedStart(int error)
+{
+    ChildEnd end{};
+    end.start = error == ENOENT ? Start::notFound : Start::notRunnable;
+    std::snprintf(end.reason, sizeof end.reason, "%s", std::strerror(error));
+    return end;
+}
+
+// posix_spawnp with the arguments the child's C runtime would read from the command line;
+// returns 0 or the reason it could not start.
+int spawn(const char* commandLine, const posix_spawnattr_t* attributes, pid_t* child)
+try {
+    std::vector<std::string> words = splitCommandLine(commandLine);
+    if (words.empty()) return ENOENT;
+    std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    return posix_spawnp(child, argv[0], nullptr, attributes, argv.data(), environ);
+} catch (const std::bad_alloc&) {
+    return ENOMEM;
+}
+
+}  // namespace
+
+void claimConsole(const char* title)
+{
+    // A reader that has gone away must not kill us: our writes fail quietly instead.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Asked to end while the child runs, we pass the request on and report its end.
+    for (int signal : {SIGTERM, SIGHUP}) {
+        if (!isIgnored(signal)) handle(signal, passOnEnd);
+    }
+
+    terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0) return;
+    // Save the terminal's title on its title stack, to give it back at the end.
+    writeTerminal("\033[22;0t\033]0;");
+    writeTerminal(title);
+    writeTerminal("\007");
+}
+
+void releaseConsole()
+{
+    if (terminal < 0) return;
+    writeTerminal("\033[23;0t");
+    close(terminal);
+    terminal = -1;
+}
+
+bool isLeadByte(unsigned char) { return false; }
+
+ChildEnd runChild(char* commandLine)
+{
+    // Like system(): Ctrl-C and Ctrl-\ are for the child while it runs, which starts with
+    // the dispositions we were given, and with SIGPIPE at its default.
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    for (int signal : {SIGINT, SIGQUIT}) {
+        if (!isIgnored(signal)) sigaddset(&defaults, signal);
+    }
+    sigset_t ends, mask;
+    sigemptyset(&ends);
+    sigaddset(&ends, SIGTERM);
+    sigaddset(&ends, SIGHUP);
+    // Held back until the child's pid is known, so that none is lost in between.
+    sigprocmask(SIG_BLOCK, &ends, &mask);
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &mask);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    struct sigaction interrupt {}, quit {};
+    handle(SIGINT, SIG_IGN, &interrupt);
+    handle(SIGQUIT, SIG_IGN, &quit);
+
+    pid_t child = 0;
+    const int error = spawn(commandLine, &attributes, &child);
+    posix_spawnattr_destroy(&attributes);
+    if (error == 0) {
+        runningChild = child;
+        if (endRequested != 0) kill(child, endRequested);
+    }
+    sigprocmask(SIG_SETMASK, &mask, nullptr);
+
+    ChildEnd end{};
+    if (error != 0) {
+        end = failedStart(error);
+    } else {
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        runningChild = 0;
+        end.start = Start::ran;
+        // A child killed by a signal ends as the shells report it: 128 + the signal.
+        end.exitCode = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+    }
+    sigaction(SIGINT, &interrupt, nullptr);
+    sigaction(SIGQUIT, &quit, nullptr);
+    return end;
+}
+
+void waitForKey()
+{
+    // Without a terminal to read (an IDE's pipes, CI) there is no window to hold open.
+    if (terminal < 0 || !isatty(STDIN_FILENO) || endRequested) return;
+    termios saved {};
+    if (tcgetattr(terminal, &saved) != 0) return;
+
+    // One key, unechoed, without Enter; Ctrl-C is a key like any other here.
+    termios raw = saved;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+    raw.c_iflag &= ~static_cast<tcflag_t>(IXON);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    // TCSAFLUSH drops what was typed before the prompt: only a key pressed now counts.
+    if (tcsetattr(terminal, TCSAFLUSH, &raw) != 0) return;
+
+    char key[32];
+    ssize_t got;
+    while ((got = read(terminal, key, sizeof key)) < 0 && errno == EINTR && !endRequested) {
+    }
+    // An arrow or function key sends several bytes; let them arrive and drop them all, so
+    // that none is left for the shell.
+    if (got > 0 && key[0] == '\033') {
+        pollfd more{terminal, POLLIN, 0};
+        while (poll(&more, 1, 25) > 0 && read(terminal, key, sizeof key) > 0) {
+        }
+    }
+    tcflush(terminal, TCIFLUSH);
+    tcsetattr(terminal, TCSANOW, &saved);
+}
