@@ -1,0 +1,229 @@
+// The launcher on a terminal: the window is held open for one key, and the terminal is left
+// as the launcher found it.
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+namespace {
+
+// The launcher on a pseudo-terminal of its own, driven from the other side as a user would.
+class Terminal {
+public:
+    explicit Terminal(const std::vector<std::string>& arguments)
+    {
+        termios modes{};
+        modes.c_iflag = ICRNL | IXON;
+        modes.c_oflag = OPOST | ONLCR;
+        modes.c_cflag = CS8 | CREAD;
+        modes.c_lflag = ISIG | ICANON | ECHO | ECHOE | ECHOK | IEXTEN;
+        cfmakeraw(&found_);  // only to fill the control characters with something sane
+        found_ = modes;
+        found_.c_cc[VINTR] = 3;
+        found_.c_cc[VQUIT] = 034;
+        found_.c_cc[VEOF] = 4;
+        found_.c_cc[VMIN] = 1;
+        cfsetspeed(&found_, B38400);
+
+        pid_ = forkpty(&master_, nullptr, &found_, nullptr);
+        if (pid_ == 0) runThenReportLeftovers(arguments);
+    }
+
+    ~Terminal()
+    {
+        if (pid_ > 0 && status_ < 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
+        close(master_);
+    }
+
+    // Reads the screen until it shows the text; false if the launcher ended first.
+    bool waitFor(const std::string& text)
+    {
+        while (screen_.find(text) == std::string::npos) {
+            if (!readSome(-1)) return false;
+        }
+        return true;
+    }
+
+    // Waits until the launcher has put the terminal into its one-key mode.
+    bool waitForKeyMode()
+    {
+        for (int tries = 0; tries < 1000; ++tries) {
+            termios now{};
+            tcgetattr(master_, &now);
+            if ((now.c_lflag & ICANON) == 0) return true;
+            readSome(10);
+        }
+        return false;
+    }
+
+    void type(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size())); }
+
+    bool stillRunning()
+    {
+        for (int i = 0; i < 20; ++i) {
+            if (waitpid(pid_, &status_, WNOHANG) == pid_) return false;
+            readSome(10);
+        }
+        status_ = -1;
+        return true;
+    }
+
+    // Reads to the end and returns the launcher's exit status.
+    int end()
+    {
+        while (readSome(-1)) {
+        }
+        waitpid(pid_, &status_, 0);
+        return WEXITSTATUS(status_);
+    }
+
+    bool modesAsFound()
+    {
+        termios now{};
+        tcgetattr(master_, &now);
+        return now.c_iflag == found_.c_iflag && now.c_oflag == found_.c_oflag &&
+               now.c_lflag == found_.c_lflag && std::memcmp(now.c_cc, found_.c_cc, sizeof now.c_cc) == 0;
+    }
+
+    const std::string& screen() const { return screen_; }
+
+private:
+    // In the child, on the terminal: the launcher runs as a program of a shell would, and
+    // what it left unread in the terminal's input afterwards is reported on the screen.
+    [[noreturn]] static void runThenReportLeftovers(const std::vector<std::string>& arguments)
+    {
+        std::vector<std::string> words{PIMBREL_PATH};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        // As a shell does: the launcher gets a process group of its own in the foreground.
+        std::signal(SIGTTOU, SIG_IGN);
+        const pid_t launcher = fork();
+        if (launcher == 0) {
+            setpgid(0, 0);
+            tcsetpgrp(0, getpid());
+            for (int signal : {SIGTTOU, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
+            execv(argv[0], argv.data());
+            _exit(120);
+        }
+        setpgid(launcher, launcher);
+        tcsetpgrp(0, launcher);
+        int status = 0;
+        waitpid(launcher, &status, 0);
+        tcsetpgrp(0, getpgrp());
+        termios now{};
+        tcgetattr(0, &now);
+        termios peek = now;
+        peek.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        peek.c_cc[VMIN] = 0;
+        peek.c_cc[VTIME] = 0;
+        tcsetattr(0, TCSANOW, &peek);
+        char left[64];
+        const ssize_t count = read(0, left, sizeof left);
+        tcsetattr(0, TCSANOW, &now);
+        const std::string line = "\n[left unread: " + std::to_string(count < 0 ? 0 : count) + "]\n";
+        (void)!write(1, line.data(), line.size());
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+    }
+
+    bool readSome(int timeout)
+    {
+        pollfd ready{master_, POLLIN, 0};
+        if (poll(&ready, 1, timeout) <= 0) return timeout >= 0;
+        char buffer[4096];
+        const ssize_t got = read(master_, buffer, sizeof buffer);
+        if (got <= 0) return false;  // EIO: the terminal's last user has gone
+        screen_.append(buffer, static_cast<std::size_t>(got));
+        return true;
+    }
+
+    int master_ = -1;
+    pid_t pid_ = -1;
+    int status_ = -1;
+    termios found_{};
+    std::string screen_;
+};
+
+const std::string prompt = "按任意键继续...";
+
+TEST(KeyWait, HoldsTheWindowUntilAKeyThenEndsWithTheChildsCode)
+{
+    Terminal terminal({helper("exit_with"), "7"});
+    ASSERT_TRUE(terminal.waitFor(prompt));
+    ASSERT_TRUE(terminal.waitForKeyMode());
+    EXPECT_TRUE(terminal.stillRunning());
+    terminal.type("k");
+    EXPECT_EQ(terminal.end(), 7);
+    EXPECT_TRUE(terminal.modesAsFound());
+    EXPECT_NE(terminal.screen().find("[left unread: 0]"), std::string::npos) << terminal.screen();
+}
+
+TEST(KeyWait, AnyKeyEndsItAndNoneIsLeftBehindForTheShell)
+{
+    const std::string keys[] = {"\x03", "\x1b[A", "\x1b[15~", "\x1c", "\x1a", "\r"};
+    for (const std::string& key : keys) {
+        Terminal terminal({helper("exit_with"), "5"});
+        ASSERT_TRUE(terminal.waitForKeyMode());
+        terminal.type(key);
+        EXPECT_EQ(terminal.end(), 5) << key;
+        EXPECT_TRUE(terminal.modesAsFound()) << key;
+        EXPECT_NE(terminal.screen().find("[left unread: 0]"), std::string::npos) << terminal.screen();
+    }
+}
+
+TEST(KeyWait, KeysTypedBeforeThePromptDoNotCount)
+{
+    const std::string go = testing::TempDir() + "pimbrel-go-" + std::to_string(getpid());
+    Terminal terminal({"/bin/sh", "-c", "echo started; while [ ! -e " + go + " ]; do sleep 0.01; done"});
+    ASSERT_TRUE(terminal.waitFor("started"));
+    terminal.type("x");
+    close(open(go.c_str(), O_CREAT | O_WRONLY, 0600));
+    ASSERT_TRUE(terminal.waitForKeyMode());
+    EXPECT_TRUE(terminal.stillRunning());
+    terminal.type("k");
+    EXPECT_EQ(terminal.end(), 0);
+    unlink(go.c_str());
+}
+
+TEST(Terminal, CtrlCWhileTheChildRunsStopsTheChildAndTheReportShowsIt)
+{
+    Terminal terminal({helper("sleeper"), "60000"});
+    ASSERT_TRUE(terminal.waitFor("started"));
+    terminal.type("\x03");
+    ASSERT_TRUE(terminal.waitFor(prompt));
+    EXPECT_NE(terminal.screen().find("130 (0x82)"), std::string::npos) << terminal.screen();
+    ASSERT_TRUE(terminal.waitForKeyMode());
+    terminal.type("k");
+    EXPECT_EQ(terminal.end(), 130);
+}
+
+TEST(Terminal, TitleIsSetAndTheOldOneGivenBack)
+{
+    Terminal terminal({helper("exit_with"), "0"});
+    terminal.waitForKeyMode();
+    terminal.type("k");
+    terminal.end();
+    const std::string& screen = terminal.screen();
+    const std::size_t pushed = screen.find("\x1b[22;0t\x1b]0;Tavrune IDE 程序运行插件 - Oltmera 出品\a");
+    const std::size_t popped = screen.find("\x1b[23;0t");
+    EXPECT_NE(pushed, std::string::npos) << screen;
+    EXPECT_NE(popped, std::string::npos) << screen;
+    EXPECT_LT(pushed, screen.find("正在运行:"));
+    EXPECT_GT(popped, screen.find(prompt));
+}
+
+}  // namespace
