@@ -96,6 +96,14 @@ void claimConsole(const char* title)
 
     terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (terminal < 0) return;
+    // With a standard stream closed, the terminal would take its number and catch what
+    // was meant for that stream (and the child would find it open there).
+    if (terminal <= STDERR_FILENO) {
+        const int above = fcntl(terminal, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        close(terminal);
+        terminal = above;
+        if (terminal < 0) return;
+    }
     // Save the terminal's title on its title stack, to give it back at the end.
     writeTerminal("\033[22;0t\033]0;");
     writeTerminal(title);

@@ -1,0 +1,247 @@
+// The launcher under bad input and hostile conditions: whatever happens to the child or to
+// the launcher's own streams, it ends with the child's exit code and leaves nothing behind.
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+enum class Output { pipe, closed, full, deadPipe };
+
+// The launcher started as a test needs it, without a terminal, driven while it runs.
+class Launch {
+public:
+    explicit Launch(const Words& arguments, Output output = Output::pipe,
+                    const std::function<void()>& inChild = [] {})
+    {
+        int outPipe[2], errPipe[2];
+        EXPECT_EQ(pipe(outPipe), 0);
+        EXPECT_EQ(pipe(errPipe), 0);
+        Words words{PIMBREL_PATH};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        pid_ = fork();
+        if (pid_ == 0) {
+            setsid();
+            dup2(open("/dev/null", O_RDONLY), 0);
+            dup2(errPipe[1], 2);
+            if (output == Output::closed) close(1);
+            if (output == Output::full) dup2(open("/dev/full", O_WRONLY), 1);
+            if (output == Output::pipe || output == Output::deadPipe) dup2(outPipe[1], 1);
+            for (int fd = 3; fd < 64; ++fd) close(fd);
+            inChild();
+            execv(argv[0], argv.data());
+            _exit(120);
+        }
+        close(outPipe[1]);
+        close(errPipe[1]);
+        out_ = outPipe[0];
+        err_ = errPipe[0];
+        if (output == Output::deadPipe) stopReading();
+    }
+
+    ~Launch()
+    {
+        if (status_ < 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
+        stopReading();
+        close(err_);
+    }
+
+    bool waitFor(const std::string& text)
+    {
+        while (out.find(text) == std::string::npos) {
+            if (!readSome()) return false;
+        }
+        return true;
+    }
+
+    // The reader of the launcher's output goes away.
+    void stopReading()
+    {
+        if (out_ >= 0) close(out_);
+        out_ = -1;
+    }
+
+    void signal(int number) { kill(pid_, number); }
+    pid_t pid() const { return pid_; }
+
+    // Reads to the end and returns the launcher's exit status.
+    int end()
+    {
+        while (readSome()) {
+        }
+        char buffer[4096];
+        for (ssize_t got; (got = read(err_, buffer, sizeof buffer)) > 0;) err.append(buffer, got);
+        waitpid(pid_, &status_, 0);
+        return WIFSIGNALED(status_) ? 128 + WTERMSIG(status_) : WEXITSTATUS(status_);
+    }
+
+    std::string out, err;
+
+private:
+    bool readSome()
+    {
+        if (out_ < 0) return false;
+        char buffer[65536];
+        const ssize_t got = read(out_, buffer, sizeof buffer);
+        if (got <= 0) return false;
+        out.append(buffer, static_cast<std::size_t>(got));
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    int out_ = -1, err_ = -1;
+    int status_ = -1;
+};
+
+std::string scratchFile(const std::string& name, const std::string& content, mode_t mode)
+{
+    const std::string path = testing::TempDir() + name + "-" + std::to_string(getpid());
+    FILE* file = std::fopen(path.c_str(), "w");
+    std::fputs(content.c_str(), file);
+    std::fclose(file);
+    chmod(path.c_str(), mode);
+    return path;
+}
+
+TEST(Faults, AProgramThatIsNoProgramIsReportedNotRun)
+{
+    struct Case {
+        std::string program, reason;
+        int status;
+    };
+    const Case cases[] = {
+        {scratchFile("garbage", "not a program\n", 0755), "Exec format error", 126},
+        {"", "No such file or directory", 127},
+    };
+    for (const Case& c : cases) {
+        Launch launch({c.program, "x"});
+        EXPECT_EQ(launch.end(), c.status) << c.program;
+        EXPECT_EQ(launch.err, shown("无法启动: " + c.reason + "\n")) << c.program;
+        EXPECT_NE(launch.out.find("(0x7"), std::string::npos) << launch.out;
+        if (!c.program.empty()) unlink(c.program.c_str());
+    }
+}
+
+TEST(Faults, OutputThatIsClosedFullOrGoneNeitherStopsTheChildNorLosesItsCode)
+{
+    struct Case {
+        Output output;
+        Words child;
+        int status;
+    };
+    const Case cases[] = {
+        {Output::closed, {helper("exit_with"), "7"}, 7},
+        {Output::full, {helper("exit_with"), "7"}, 7},
+        {Output::deadPipe, {helper("exit_with"), "7"}, 7},
+        {Output::closed, {helper("print_args"), "x"}, 0},
+        // The child starts with SIGPIPE at its default, so writing into the dead pipe kills it.
+        {Output::deadPipe, {helper("print_args"), "x"}, 128 + SIGPIPE},
+    };
+    for (const Case& c : cases) {
+        Launch launch(c.child, c.output);
+        EXPECT_EQ(launch.end(), c.status) << static_cast<int>(c.output) << " " << c.child[0];
+        EXPECT_EQ(launch.err, "");
+    }
+}
+
+TEST(Faults, AReaderThatGoesAwayDuringTheRunDoesNotKillTheLauncher)
+{
+    Launch launch({helper("sleeper"), "300"});
+    ASSERT_TRUE(launch.waitFor("started"));
+    launch.stopReading();
+    EXPECT_EQ(launch.end(), 0);
+}
+
+TEST(Faults, TermAndHangupArePassedToTheChildAndItsEndReported)
+{
+    for (int signal : {SIGTERM, SIGHUP}) {
+        Launch launch({helper("sleeper"), "60000"});
+        ASSERT_TRUE(launch.waitFor("started"));
+        launch.signal(signal);
+        EXPECT_EQ(launch.end(), 128 + signal);
+        const std::string code = std::to_string(128 + signal);
+        EXPECT_NE(launch.out.find(shown("进程退出返回值 " + code + " (0x")), std::string::npos) << launch.out;
+    }
+}
+
+TEST(Faults, EveryByteValueAndBrokenEncodingsReachTheChildUnchanged)
+{
+    std::string everyByte;
+    for (int byte = 1; byte < 256; ++byte) everyByte += static_cast<char>(byte);
+    const Words words{helper("print_args"), everyByte, "\xff\xfe\xc0\x80\xed\xa0\x80", "\x81\x5c", "\x81", "\xdf\x5c\"", "\\\xdf\x5c \\"};
+    Launch launch(words);
+    EXPECT_EQ(launch.end(), 0);
+    EXPECT_EQ(receivedArguments(launch.out), words);
+}
+
+Words manyArguments(int count)
+{
+    Words words{helper("print_args")};
+    for (int i = 0; i < count; ++i) words.push_back(i % 3 == 0 ? "a \"" + std::to_string(i) : std::to_string(i) + "\\");
+    return words;
+}
+
+TEST(Faults, AHundredThousandArgumentsReachTheChildWhole)
+{
+    const Words words = manyArguments(100000);
+    Launch launch(words);
+    EXPECT_EQ(launch.end(), 0);
+    EXPECT_EQ(receivedArguments(launch.out), words);
+}
+
+TEST(Faults, ArgumentsOverTheSystemsLimitAreAStartFailure)
+{
+    // The launcher blocks on its running line, longer than the pipe holds, until we read;
+    // meanwhile its limit shrinks below what the child needs.
+    Launch launch(manyArguments(100000));
+    ASSERT_TRUE(launch.waitFor(shown("正在运行:")));
+    const rlimit small{4 << 20, 4 << 20};  // the child may take a quarter of it: 1 MiB
+    ASSERT_EQ(prlimit(launch.pid(), RLIMIT_STACK, &small, nullptr), 0);
+    EXPECT_EQ(launch.end(), 126);
+    EXPECT_EQ(launch.err, shown("无法启动: Argument list too long\n"));
+}
+
+TEST(Faults, NoMemoryIsOneClearLineAndNoCrash)
+{
+    struct Case {
+        int arguments;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        // No room for the command line itself: the launcher's own failure, nothing started.
+        {100000, 125, "无法分配命令行: 内存不足\n"},
+        // Room for the line but not for the child's argument vector: the child cannot start.
+        {50000, 126, "无法启动: Cannot allocate memory\n"},
+    };
+    for (const Case& c : cases) {
+        Launch launch(manyArguments(c.arguments), Output::pipe, [] {
+            const rlimit tight{1 << 20, 1 << 20};
+            setrlimit(RLIMIT_DATA, &tight);
+        });
+        EXPECT_EQ(launch.end(), c.status);
+        EXPECT_EQ(launch.err, shown(c.message));
+        EXPECT_EQ(launch.out.empty(), c.status == 125);
+    }
+}
+
+}  // namespace
