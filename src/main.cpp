@@ -11,7 +11,7 @@
 #include "texts.h"
 
 // Arguments reach main exactly as typed: a star is the child's to expand, not ours.
-int _CRT_glob = 0;
+int _CRT_glob = 0;  // NOLINT(bugprone-reserved-identifier): the name is the C runtime's
 
 // Exit statuses of the launcher's own, as env and timeout use them.
 constexpr int noProgramNamed = 1;

@@ -19,7 +19,7 @@
 #include "platform.h"
 #include "split.h"
 
-extern char** environ;
+extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX asks us to declare it
 
 namespace {
 
