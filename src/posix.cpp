@@ -60,6 +60,27 @@ void handle(int signal, void (*handler)(int), struct sigaction* previous = nullp
     sigaction(signal, &action, previous);
 }
 
+// Reads what one key press sends; 0 when asked to end first. The end signals are let
+// through only inside ppoll, so one that comes just before the wait cannot be missed.
+ssize_t readKey(char* key, std::size_t size)
+{
+    sigset_t ends, waiting;
+    sigemptyset(&ends);
+    sigaddset(&ends, SIGTERM);
+    sigaddset(&ends, SIGHUP);
+    sigprocmask(SIG_BLOCK, &ends, &waiting);
+    ssize_t got = 0;
+    while (endRequested == 0) {
+        pollfd ready{terminal, POLLIN, 0};
+        const int events = ppoll(&ready, 1, nullptr, &waiting);
+        if (events < 0 && errno == EINTR) continue;
+        if (events > 0) got = read(terminal, key, size);
+        if (got >= 0 || errno != EINTR) break;
+    }
+    sigprocmask(SIG_SETMASK, &waiting, nullptr);
+    return got;
+}
+
 ChildEnd failedStart(int error)
 {
     ChildEnd end{};
@@ -190,9 +211,7 @@ void waitForKey()
     if (tcsetattr(terminal, TCSAFLUSH, &raw) != 0) return;
 
     char key[32];
-    ssize_t got;
-    while ((got = read(terminal, key, sizeof key)) < 0 && errno == EINTR && !endRequested) {
-    }
+    const ssize_t got = readKey(key, sizeof key);
     // An arrow or function key sends several bytes; let them arrive and drop them all, so
     // that none is left for the shell.
     if (got > 0 && key[0] == '\033') {
