@@ -21,9 +21,11 @@
 namespace {
 
 // The launcher on a pseudo-terminal of its own, driven from the other side as a user would.
+enum class Input { terminal, closed, null };
+
 class Terminal {
 public:
-    explicit Terminal(const std::vector<std::string>& arguments)
+    explicit Terminal(const std::vector<std::string>& arguments, Input input = Input::terminal)
     {
         termios modes{};
         modes.c_iflag = ICRNL | IXON;
@@ -39,7 +41,7 @@ public:
         cfsetspeed(&found_, B38400);
 
         pid_ = forkpty(&master_, nullptr, &found_, nullptr);
-        if (pid_ == 0) runThenReportLeftovers(arguments);
+        if (pid_ == 0) runThenReportLeftovers(arguments, input);
     }
 
     ~Terminal()
@@ -100,10 +102,13 @@ public:
 
     const std::string& screen() const { return screen_; }
 
+    // The launcher leads the terminal's foreground process group.
+    void signalLauncher(int number) { kill(tcgetpgrp(master_), number); }
+
 private:
     // In the child, on the terminal: the launcher runs as a program of a shell would, and
     // what it left unread in the terminal's input afterwards is reported on the screen.
-    [[noreturn]] static void runThenReportLeftovers(const std::vector<std::string>& arguments)
+    [[noreturn]] static void runThenReportLeftovers(const std::vector<std::string>& arguments, Input input)
     {
         std::vector<std::string> words{PIMBREL_PATH};
         words.insert(words.end(), arguments.begin(), arguments.end());
@@ -117,6 +122,8 @@ private:
             setpgid(0, 0);
             tcsetpgrp(0, getpid());
             for (int signal : {SIGTTOU, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
+            if (input == Input::closed) close(0);
+            if (input == Input::null) dup2(open("/dev/null", O_RDONLY), 0);
             execv(argv[0], argv.data());
             _exit(120);
         }
@@ -224,6 +231,37 @@ TEST(Terminal, TitleIsSetAndTheOldOneGivenBack)
     EXPECT_NE(popped, std::string::npos) << screen;
     EXPECT_LT(pushed, screen.find("正在运行:"));
     EXPECT_GT(popped, screen.find(prompt));
+}
+
+TEST(KeyWait, WithoutTerminalInputThereIsNoWait)
+{
+    for (Input input : {Input::closed, Input::null}) {
+        Terminal terminal({helper("exit_with"), "6"}, input);
+        EXPECT_EQ(terminal.end(), 6);
+        EXPECT_TRUE(terminal.modesAsFound());
+    }
+}
+
+TEST(KeyWait, TermOrHangupEndsItWithTheTerminalAsFoundAndTheChildsCode)
+{
+    for (int signal : {SIGTERM, SIGHUP}) {
+        Terminal terminal({helper("exit_with"), "5"});
+        ASSERT_TRUE(terminal.waitForKeyMode());
+        terminal.signalLauncher(signal);
+        EXPECT_EQ(terminal.end(), 5) << signal;
+        EXPECT_TRUE(terminal.modesAsFound()) << signal;
+        EXPECT_NE(terminal.screen().find("\x1b[23;0t"), std::string::npos) << signal;
+    }
+}
+
+TEST(KeyWait, OtherSignalsDoNotEndIt)
+{
+    Terminal terminal({helper("exit_with"), "4"});
+    ASSERT_TRUE(terminal.waitForKeyMode());
+    for (int signal : {SIGWINCH, SIGCHLD, SIGSTOP, SIGCONT}) terminal.signalLauncher(signal);
+    EXPECT_TRUE(terminal.stillRunning());
+    terminal.type("k");
+    EXPECT_EQ(terminal.end(), 4);
 }
 
 }  // namespace
