@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Makes the Debian package of this build, installs it into a scratch root with dpkg, and
+# runs the installed pimbrel on a program.
+# Usage: package_test.sh <build folder> <project version> <print_args helper>
+set -euo pipefail
+build=$1
+version=$2
+print_args=$3
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/out" >"$scratch/cpack.log" ||
+    { cat "$scratch/cpack.log"; fail "cpack could not make the package"; }
+debs=("$scratch"/out/*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, got: ${debs[*]}"
+deb=${debs[0]}
+
+field() { dpkg-deb --field "$deb" "$1"; }
+[ "$(field Package)" = pimbrel ] || fail "package name is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "version is '$(field Version)', the project's is $version"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture is '$(field Architecture)'"
+field Depends | grep -q 'libstdc++6' || fail "Depends does not name libstdc++6: '$(field Depends)'"
+
+# The package holds the program, its manual page and its docs, and nothing else.
+listed=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
+expected=$(printf '%s\n' \
+    ./usr/bin/pimbrel \
+    ./usr/share/doc/pimbrel/README.md \
+    ./usr/share/doc/pimbrel/copyright \
+    ./usr/share/doc/pimbrel/editors.md \
+    ./usr/share/man/man1/pimbrel.1 | sort)
+[ "$listed" = "$expected" ] || fail "the package holds:"$'\n'"$listed"$'\n'"expected:"$'\n'"$expected"
+
+# dpkg -i into a root of its own, with a database of its own; the libraries the program
+# links are this system's, so its dependencies are taken as met.
+root=$scratch/root
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
+touch "$root/var/lib/dpkg/status"
+dpkg --root="$root" --log=/dev/null --path-include="/*" --force-depends --force-script-chrootless \
+    --install "$deb" >"$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log"; fail "dpkg -i failed"; }
+dpkg --root="$root" --status pimbrel | grep -qx 'Status: install ok installed' ||
+    fail "dpkg does not list pimbrel as installed"
+
+# The installed pimbrel runs a program, passes it its arguments whole and ends with its
+# exit status. No terminal and no input: nothing to wait for.
+status=0
+out=$(setsid -w "$root/usr/bin/pimbrel" "$print_args" "two words" "" </dev/null 2>&1) || status=$?
+[ $status -eq 0 ] || fail "pimbrel ended with $status:"$'\n'"$out"
+# "two words" and the empty argument, as hex
+grep -qx 'arg:74776f20776f726473' <<<"$out" || fail "the program did not get 'two words':"$'\n'"$out"
+grep -qx 'arg:' <<<"$out" || fail "the program did not get the empty argument:"$'\n'"$out"
+grep -q '进程退出返回值 0 (0x0)' <<<"$out" || fail "no report line:"$'\n'"$out"
+
+status=0
+setsid -w "$root/usr/bin/pimbrel" sh -c "exit 42" </dev/null >/dev/null 2>&1 || status=$?
+[ $status -eq 42 ] || fail "pimbrel on 'exit 42' ended with $status"
+
+# man finds the installed page.
+man --manpath="$root/usr/share/man" -w pimbrel >/dev/null || fail "man does not find pimbrel"
+echo "ok: $(basename "$deb") installs and runs"
