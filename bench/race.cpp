@@ -6,7 +6,9 @@
 //     race ROUNDS ARGUMENTS NAME=COMMAND...
 //
 // COMMAND is split at spaces. ARGUMENTS generated arguments of ten bytes each are added to
-// every command. The commands read from and write to /dev/null; one that fails stops the race.
+// every command, or as many as a NAME that ends in @N asks for. The commands read from and
+// write to /dev/null; one that fails stops the race. With RACE_RAW set to a file name, every
+// round's times go there too, one line a round, one column a command, in milliseconds.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -99,6 +101,8 @@ int main(int argc, char* argv[])
         const char* equals = std::strchr(argv[i], '=');
         if (equals == nullptr) return 2;
         c.name.assign(argv[i], static_cast<std::size_t>(equals - argv[i]));
+        const std::size_t at = c.name.rfind('@');
+        const long count = at == std::string::npos ? extra : std::atol(c.name.c_str() + at + 1);
         std::string word;
         for (const char* at = equals + 1;; ++at) {
             if (*at == ' ' || *at == '\0') {
@@ -110,7 +114,7 @@ int main(int argc, char* argv[])
             }
         }
         char generated[24];
-        for (long n = 0; n < extra; ++n) {
+        for (long n = 0; n < count; ++n) {
             std::snprintf(generated, sizeof generated, "a%09ld", n);
             c.words.push_back(generated);
         }
@@ -126,6 +130,8 @@ int main(int argc, char* argv[])
     posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
 
     const std::size_t n = contenders.size();
+    const char* rawName = std::getenv("RACE_RAW");
+    std::FILE* raw = rawName != nullptr ? std::fopen(rawName, "w") : nullptr;
     const int warmup = std::max(3, rounds / 20);
     std::vector<double> round(n);
     for (int r = -warmup; r < rounds; ++r) {
@@ -137,8 +143,11 @@ int main(int argc, char* argv[])
         for (std::size_t i = 0; i < n; ++i) {
             contenders[i].times.push_back(round[i]);
             contenders[i].ratios.push_back(round[i] / round[0]);
+            if (raw != nullptr) std::fprintf(raw, i + 1 < n ? "%.4f\t" : "%.4f\n", round[i]);
         }
     }
+
+    if (raw != nullptr) std::fclose(raw);
 
     // name, median ms, 25th and 75th percentile ms, median ratio to the first
     for (const Contender& c : contenders) {
