@@ -1,0 +1,158 @@
+// Races commands against each other, interleaved: each round starts every command once, in
+// an order that turns from round to round, and times it from its start until it has been
+// reaped. Prints, for each command, the median wall time and the median of its per-round
+// ratio to the first command's time in the same round.
+//
+//     race ROUNDS ARGUMENTS NAME=COMMAND...
+//
+// COMMAND is split at spaces. ARGUMENTS generated arguments of ten bytes each are added to
+// every command, or as many as a NAME that ends in @N asks for. The commands read from and
+// write to /dev/null; one that fails stops the race. With RACE_RAW set to a file name, every
+// round's times go there too, one line a round, one column a command, in milliseconds.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+
+extern char** environ;
+
+namespace {
+
+struct Contender {
+    std::string name;
+    std::vector<std::string> words;
+    std::vector<char*> argv;
+    std::vector<double> times;   // milliseconds, one per round
+    std::vector<double> ratios;  // to the first contender, one per round
+};
+
+double now()
+{
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double quantile(std::vector<double> values, double q)
+{
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(q * (values.size() - 1))];
+}
+
+double timeOnce(Contender& contender, posix_spawn_file_actions_t* quiet)
+{
+    const double start = now();
+    pid_t child;
+    const int error =
+        posix_spawn(&child, contender.argv[0], quiet, nullptr, contender.argv.data(), environ);
+    if (error != 0) {
+        std::fprintf(stderr, "race: cannot start %s: %s\n", contender.name.c_str(), std::strerror(error));
+        std::exit(2);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    const double elapsed = now() - start;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "race: %s failed (status %d)\n", contender.name.c_str(), status);
+        std::exit(2);
+    }
+    return elapsed;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 4) {
+        std::fputs("usage: race ROUNDS ARGUMENTS NAME=COMMAND...\n", stderr);
+        return 2;
+    }
+    const int rounds = std::atoi(argv[1]);
+    const long extra = std::atol(argv[2]);
+
+    // A hundred thousand arguments need more room than the default stack limit leaves them.
+    rlimit stack;
+    getrlimit(RLIMIT_STACK, &stack);
+    const rlim_t wanted = 256ul << 20;
+    if (stack.rlim_cur != RLIM_INFINITY && stack.rlim_cur < wanted &&
+        (stack.rlim_max == RLIM_INFINITY || stack.rlim_max >= wanted)) {
+        stack.rlim_cur = wanted;
+        setrlimit(RLIMIT_STACK, &stack);
+    }
+
+    std::vector<Contender> contenders;
+    for (int i = 3; i < argc; ++i) {
+        Contender c;
+        const char* equals = std::strchr(argv[i], '=');
+        if (equals == nullptr) return 2;
+        c.name.assign(argv[i], static_cast<std::size_t>(equals - argv[i]));
+        const std::size_t at = c.name.rfind('@');
+        const long count = at == std::string::npos ? extra : std::atol(c.name.c_str() + at + 1);
+        std::string word;
+        for (const char* at = equals + 1;; ++at) {
+            if (*at == ' ' || *at == '\0') {
+                if (!word.empty()) c.words.push_back(word);
+                word.clear();
+                if (*at == '\0') break;
+            } else {
+                word += *at;
+            }
+        }
+        char generated[24];
+        for (long n = 0; n < count; ++n) {
+            std::snprintf(generated, sizeof generated, "a%09ld", n);
+            c.words.push_back(generated);
+        }
+        for (std::string& w : c.words) c.argv.push_back(w.data());
+        c.argv.push_back(nullptr);
+        contenders.push_back(std::move(c));
+    }
+
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+
+    const std::size_t n = contenders.size();
+    const char* rawName = std::getenv("RACE_RAW");
+    std::FILE* raw = rawName != nullptr ? std::fopen(rawName, "w") : nullptr;
+    const int warmup = std::max(3, rounds / 20);
+    std::vector<double> round(n);
+    for (int r = -warmup; r < rounds; ++r) {
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::size_t i = (k + static_cast<std::size_t>(r + warmup)) % n;
+            round[i] = timeOnce(contenders[i], &quiet);
+        }
+        if (r < 0) continue;
+        for (std::size_t i = 0; i < n; ++i) {
+            contenders[i].times.push_back(round[i]);
+            contenders[i].ratios.push_back(round[i] / round[0]);
+            if (raw != nullptr) std::fprintf(raw, i + 1 < n ? "%.4f\t" : "%.4f\n", round[i]);
+        }
+    }
+
+    if (raw != nullptr) std::fclose(raw);
+
+    // name, median ms, 25th and 75th percentile ms, median ratio to the first
+    for (const Contender& c : contenders) {
+        std::printf("%s\t%.4f\t%.4f\t%.4f\t%.4f\n", c.name.c_str(), median(c.times),
+                    quantile(c.times, 0.25), quantile(c.times, 0.75), median(c.ratios));
+    }
+    return 0;
+}
