@@ -60,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int count = static_cast<int>(argv.size());
     char* line = composeCommandLine(count, argv.data());
     if (std::strlen(line) != composedLength(count, argv.data())) __builtin_trap();
-    if (splitCommandLine(line) != arguments) __builtin_trap();
+    const std::vector<char*> split = splitCommandLine(line);
+    if (std::vector<std::string>(split.begin(), split.end()) != arguments) __builtin_trap();
     delete[] line;
     return 0;
 }

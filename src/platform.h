@@ -25,7 +25,8 @@ struct ChildEnd {
 };
 
 // Starts the command line as a child in this console, with the launcher's environment,
-// directory and streams, and waits for it to end, however long that takes.
+// directory and streams, and waits for it to end, however long that takes. The command
+// line may be written over on the way, as Windows may do to it.
 ChildEnd runChild(char* commandLine);
 
 // Holds the window open until a key is pressed; returns at once when there is no

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <string>
 #include <vector>
 
 #include <fcntl.h>
@@ -91,13 +90,10 @@ ChildEnd failedStart(int error)
 
 // posix_spawnp with the arguments the child's C runtime would read from the command line;
 // returns 0 or the reason it could not start.
-int spawn(const char* commandLine, const posix_spawnattr_t* attributes, pid_t* child)
+int spawn(char* commandLine, const posix_spawnattr_t* attributes, pid_t* child)
 try {
-    std::vector<std::string> words = splitCommandLine(commandLine);
-    if (words.empty()) return ENOENT;
-    std::vector<char*> argv;
-    argv.reserve(words.size() + 1);
-    for (std::string& word : words) argv.push_back(word.data());
+    std::vector<char*> argv = splitCommandLine(commandLine);
+    if (argv.empty()) return ENOENT;
     argv.push_back(nullptr);
     return posix_spawnp(child, argv[0], nullptr, attributes, argv.data(), environ);
 } catch (const std::bad_alloc&) {

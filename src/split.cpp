@@ -10,30 +10,35 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-std::vector<std::string> splitCommandLine(const char* line)
+std::vector<char*> splitCommandLine(char* line)
 {
-    std::vector<std::string> arguments;
-    const char* at = line;
+    std::vector<char*> arguments;
+    const char* at = line;  // reads ahead of, or level with, where the arguments go
+    char* out = line;
     for (;;) {
         while (isBlank(*at)) ++at;
         if (*at == '\0') return arguments;
 
-        std::string& argument = arguments.emplace_back();
+        arguments.push_back(out);
         bool quoted = false;
         while (*at != '\0' && (quoted || !isBlank(*at))) {
             std::size_t backslashes = 0;
             while (*at == '\\') ++backslashes, ++at;
             if (*at == '"') {
-                argument.append(backslashes / 2, '\\');
-                if (backslashes % 2 == 1) argument += '"';
+                for (std::size_t i = 0; i < backslashes / 2; ++i) *out++ = '\\';
+                if (backslashes % 2 == 1) *out++ = '"';
                 else quoted = !quoted;
                 ++at;
                 continue;
             }
-            argument.append(backslashes, '\\');
+            for (std::size_t i = 0; i < backslashes; ++i) *out++ = '\\';
             if (*at == '\0' || (!quoted && isBlank(*at))) break;
-            if (isLeadByte(static_cast<unsigned char>(*at)) && at[1] != '\0') argument += *at++;
-            argument += *at++;
+            if (isLeadByte(static_cast<unsigned char>(*at)) && at[1] != '\0') *out++ = *at++;
+            *out++ = *at++;
         }
+        const bool last = *at == '\0';
+        *out++ = '\0';
+        if (last) return arguments;
+        ++at;
     }
 }

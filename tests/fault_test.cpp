@@ -226,18 +226,20 @@ TEST(Faults, NoMemoryIsOneClearLineAndNoCrash)
     GTEST_SKIP() << "the address sanitizer cannot start under a data limit";
 #endif
     struct Case {
-        int arguments;
+        Words arguments;
         int status;
         std::string message;
     };
     const Case cases[] = {
         // No room for the command line itself: the launcher's own failure, nothing started.
-        {100000, 125, "无法分配命令行: 内存不足\n"},
+        {Words(16, std::string(100000, 'x')), 125, "无法分配命令行: 内存不足\n"},
         // Room for the line but not for the child's argument vector: the child cannot start.
-        {50000, 126, "无法启动: Cannot allocate memory\n"},
+        {Words(150000, "a"), 126, "无法启动: Cannot allocate memory\n"},
     };
     for (const Case& c : cases) {
-        Launch launch(manyArguments(c.arguments), Output::pipe, [] {
+        Words words{helper("print_args")};
+        words.insert(words.end(), c.arguments.begin(), c.arguments.end());
+        Launch launch(words, Output::pipe, [] {
             const rlimit tight{1 << 20, 1 << 20};
             setrlimit(RLIMIT_DATA, &tight);
         });
