@@ -28,8 +28,20 @@ volatile sig_atomic_t endRequested;   // SIGTERM or SIGHUP came: finish, do not 
 
 void passOnEnd(int signal)
 {
+    const int interrupted = errno;
     endRequested = signal;
     if (runningChild > 0) kill(runningChild, signal);
+    errno = interrupted;
+}
+
+// The signals that ask the launcher to end.
+sigset_t endSignals()
+{
+    sigset_t ends;
+    sigemptyset(&ends);
+    sigaddset(&ends, SIGTERM);
+    sigaddset(&ends, SIGHUP);
+    return ends;
 }
 
 void writeTerminal(const char* text)
@@ -63,10 +75,8 @@ void handle(int signal, void (*handler)(int), struct sigaction* previous = nullp
 // through only inside ppoll, so one that comes just before the wait cannot be missed.
 ssize_t readKey(char* key, std::size_t size)
 {
-    sigset_t ends, waiting;
-    sigemptyset(&ends);
-    sigaddset(&ends, SIGTERM);
-    sigaddset(&ends, SIGHUP);
+    const sigset_t ends = endSignals();
+    sigset_t waiting;
     sigprocmask(SIG_BLOCK, &ends, &waiting);
     ssize_t got = 0;
     while (endRequested == 0) {
@@ -147,10 +157,8 @@ ChildEnd runChild(char* commandLine)
     for (int signal : {SIGINT, SIGQUIT}) {
         if (!isIgnored(signal)) sigaddset(&defaults, signal);
     }
-    sigset_t ends, mask;
-    sigemptyset(&ends);
-    sigaddset(&ends, SIGTERM);
-    sigaddset(&ends, SIGHUP);
+    const sigset_t ends = endSignals();
+    sigset_t mask;
     // Held back until the child's pid is known, so that none is lost in between.
     sigprocmask(SIG_BLOCK, &ends, &mask);
 
