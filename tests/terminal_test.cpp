@@ -255,7 +255,7 @@ TEST(Terminal, TitleIsSetAndTheOldOneGivenBack)
     terminal.end();
     // A terminal keeps the old title on its title stack; wine's console sets it again.
     const std::string title = "\x1b]0;Tavrune IDE 程序运行插件 - Oltmera 出品\a";
-    const std::string set = onWindows ? title : "\x1b[22;0t" + title;
+    const std::string set = (onWindows ? "" : "\x1b[22;0t") + title;
     const std::string givenBack = onWindows ? "\x1b]0;" : "\x1b[23;0t";
     const std::string running = onWindows ? helper("exit_with") : "正在运行:";
     const std::string screen = terminal.visible();
