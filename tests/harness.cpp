@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
+
+#include <iconv.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -38,19 +42,103 @@ void readBoth(int outPipe, int errPipe, std::string& out, std::string& err)
     }
 }
 
+std::string convert(const std::string& text, const char* from, const char* to)
+{
+    iconv_t converter = iconv_open(to, from);
+    std::string input = text, output(text.size() * 4 + 4, '\0');
+    char* in = input.data();
+    char* out = output.data();
+    std::size_t inLeft = input.size(), outLeft = output.size();
+    const bool done = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
+    iconv_close(converter);
+    EXPECT_TRUE(done) << "'" << text << "' has no " << to << " form";
+    output.resize(output.size() - outLeft);
+    return output;
+}
+
+// Wine hands the launcher its Unix arguments decoded in the locale's charset, UTF-8, and
+// encoded in the ANSI code page: to arrive as these bytes they go out as their characters.
+std::string sent(const std::string& bytes, const Locale& locale)
+{
+    return onWindows ? convert(bytes, locale.codePage, "UTF-8") : bytes;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& words)
+{
+    std::vector<char*> list;
+    for (std::string& word : words) list.push_back(word.data());
+    list.push_back(nullptr);
+    return list;
+}
+
 }  // namespace
 
-std::string helper(const std::string& name) { return std::string(HELPER_DIR "/") + name; }
+const std::string executableSuffix = onWindows ? ".exe" : "";
+const std::string usageName = onWindows ? "Pimbrel.exe" : "pimbrel";
 
-std::string shown(const std::string& utf8) { return utf8; }
-
-Outcome runLauncher(const std::vector<std::string>& arguments)
+std::vector<std::string> launcherCommand()
 {
-    std::vector<std::string> words{PIMBREL_PATH};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
+    if (onWindows) return {WINE, PIMBREL_PATH};
+    return {PIMBREL_PATH};
+}
+
+std::vector<std::string> launcherEnvironment(const Locale& locale)
+{
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view name(*entry, std::strcspn(*entry, "="));
+        // The verdict must not depend on the caller's locale, nor wine's on a display.
+        if (name.starts_with("LC_") || name == "LANG" || name == "LANGUAGE" || name == "DISPLAY" ||
+            name.starts_with("WINE")) {
+            continue;
+        }
+        environment.emplace_back(*entry);
+    }
+    environment.push_back(std::string("LC_ALL=") + locale.name);
+    environment.push_back("WINEPREFIX=" WINE_PREFIX);
+    environment.push_back("WINEDEBUG=-all");
+    environment.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
+    return environment;
+}
+
+std::string launcherName(const std::filesystem::path& file)
+{
+    if (!onWindows) return file.string();
+    std::string name = "Z:" + std::filesystem::absolute(file).string();
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+}
+
+std::filesystem::path helperFile(const std::string& name)
+{
+    return std::filesystem::path(HELPER_DIR) / (name + executableSuffix);
+}
+
+std::string helper(const std::string& name) { return launcherName(helperFile(name)); }
+
+std::string written(const std::string& bytes)
+{
+    if (!onWindows) return bytes;
+    std::string text;
+    for (char c : bytes) {
+        if (c == '\n') text += '\r';
+        text += c;
+    }
+    return text;
+}
+
+std::string shown(const std::string& utf8)
+{
+    return onWindows ? written(convert(utf8, "UTF-8", "GBK")) : utf8;
+}
+
+Outcome runLauncher(const std::vector<std::string>& arguments, const Locale& locale)
+{
+    std::vector<std::string> words = launcherCommand();
+    for (const std::string& argument : arguments) words.push_back(sent(argument, locale));
+    std::vector<char*> argv = pointers(words);
+    std::vector<std::string> environment = launcherEnvironment(locale);
+    std::vector<char*> envp = pointers(environment);
 
     int outPipe[2], errPipe[2];
     EXPECT_EQ(pipe2(outPipe, O_CLOEXEC), 0);
@@ -65,7 +153,7 @@ Outcome runLauncher(const std::vector<std::string>& arguments)
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);  // no controlling terminal
 
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    const int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     EXPECT_EQ(error, 0) << "cannot start " << argv[0];
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);

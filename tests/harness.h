@@ -1,9 +1,25 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 // Runs the real launcher binary and captures what a user or an IDE would see.
+//
+// The same tests run against two targets: the launcher built for this system, and the
+// launcher built for Windows, run under wine (PIMBREL_WINDOWS=1). What differs between
+// them is said here, and the tests pick their rows with `onWindows`.
+
+inline constexpr bool onWindows = PIMBREL_WINDOWS;
+
+// The locale the launcher runs in. Under wine it decides the ANSI code page: the bytes the
+// launcher's arguments arrive in, and the language of the system's messages.
+struct Locale {
+    const char* name;
+    const char* codePage;  // for iconv
+};
+inline constexpr Locale western{"C.UTF-8", "CP1252"};
+inline constexpr Locale chinese{"zh_CN.UTF-8", "GBK"};
 
 struct Outcome {
     std::string out;
@@ -11,11 +27,28 @@ struct Outcome {
     int status;  // the exit status, or 128 + the signal the launcher died of
 };
 
-// The launcher with these arguments, without a terminal, its input from /dev/null.
-Outcome runLauncher(const std::vector<std::string>& arguments);
+// The launcher with these arguments, without a terminal, its input from /dev/null. The
+// arguments are the bytes the launcher is to receive in `main`.
+Outcome runLauncher(const std::vector<std::string>& arguments, const Locale& locale = western);
 
-// The path of a helper program built beside the tests.
+// The command that starts the launcher, and the environment it runs in, for tests that
+// start it themselves.
+std::vector<std::string> launcherCommand();
+std::vector<std::string> launcherEnvironment(const Locale& locale = western);
+
+// How the launcher names a file of this system (under wine: Z:\ and backslashes).
+std::string launcherName(const std::filesystem::path& file);
+
+// A helper program built beside the tests: its file here, and its name for the launcher.
+std::filesystem::path helperFile(const std::string& name);
 std::string helper(const std::string& name);
+
+// What programs end in, and what the usage calls the launcher.
+extern const std::string executableSuffix;
+extern const std::string usageName;
+
+// Bytes as a text-mode stream writes them: on Windows each line feed becomes CR LF.
+std::string written(const std::string& bytes);
 
 // What the launcher prints, in the bytes of the system it runs on, from UTF-8 text.
 std::string shown(const std::string& utf8);

@@ -23,7 +23,7 @@ std::string report(const std::string& code, const std::string& hex)
 
 std::string running(const std::string& commandLine)
 {
-    return shown("正在运行:") + commandLine + shown("\n\n");
+    return shown("正在运行:") + written(commandLine) + shown("\n\n");
 }
 
 std::string hex(const std::string& bytes)
@@ -38,14 +38,16 @@ std::string hex(const std::string& bytes)
 }
 
 // The child program first, then its arguments: the child must receive exactly these.
-void expectRoundTrip(const Words& words)
+void expectRoundTrip(const Words& words, const Locale& locale = western)
 {
-    const Outcome run = runLauncher(words);
+    const Outcome run = runLauncher(words, locale);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(receivedArguments(run.out), words) << run.out;
 }
 
-constexpr int randomVectors = 3000;
+// Under wine every run costs tens of milliseconds: fewer runs, more arguments in each.
+constexpr int randomRuns = onWindows ? 200 : 3000;
+constexpr unsigned mostArguments = onWindows ? 24 : 6;
 
 // A scratch folder of the test's own, removed with it.
 struct Scratch {
@@ -58,7 +60,7 @@ TEST(Usage, WithoutAProgramPrintsBannerAndUsageAndEndsWithOne)
 {
     const Outcome run = runLauncher({});
     EXPECT_EQ(run.out, shown("Tavrune IDE 程序运行插件 - Oltmera 出品\n"
-                             "用法: pimbrel <EXE 路径> <参数 ...>\n"));
+                             "用法: " + usageName + " <EXE 路径> <参数 ...>\n"));
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.status, 1);
 }
@@ -80,15 +82,21 @@ TEST(Running, EndsWithTheChildsExitCodeAndReportsItInDecimalAndHex)
         int status;
         std::string decimal, hex;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {{"0"}, 0, "0", "0"},
         {{"1"}, 1, "1", "1"},
         {{"255"}, 255, "255", "FF"},
+    };
+    const std::vector<Case> own = onWindows ? std::vector<Case>{
+        // An access violation's code, all 32 bits of it; a Linux parent sees the low 8.
+        {{"0xC0000005"}, 5, "-1073741819", "C0000005"},
+    } : std::vector<Case>{
         // Killed by a signal: 128 + its number, as the shells report it.
         {{"signal", "9"}, 137, "137", "89"},
         {{"signal", "11"}, 139, "139", "8B"},
         {{"signal", "6"}, 134, "134", "86"},
     };
+    cases.insert(cases.end(), own.begin(), own.end());
     for (const Case& c : cases) {
         Words words{helper("exit_with")};
         words.insert(words.end(), c.how.begin(), c.how.end());
@@ -101,27 +109,54 @@ TEST(Running, EndsWithTheChildsExitCodeAndReportsItInDecimalAndHex)
 TEST(Running, AProgramThatCannotStartIsReportedWithTheShellsStatus)
 {
     Scratch scratch;
-    const std::string unrunnable = (scratch.path / "not-executable").string();
+    const fs::path unrunnable = scratch.path / ("not-executable" + executableSuffix);
     std::fclose(std::fopen(unrunnable.c_str(), "w"));
     struct Case {
         std::string program;
-        std::string reason;
+        std::string reason;  // the system's words
         int status;
         std::string hex;
     };
-    const Case cases[] = {
+    const std::vector<Case> cases = onWindows ? std::vector<Case>{
+        {launcherName(scratch.path / "missing"), "File not found.", 127, "7F"},
+        {"no-such-program-on-the-path", "File not found.", 127, "7F"},
+        {launcherName(unrunnable), "Bad EXE format for " + launcherName(unrunnable) + ".", 126, "7E"},
+    } : std::vector<Case>{
         {(scratch.path / "missing").string(), "No such file or directory", 127, "7F"},
         {"no-such-program-on-the-path", "No such file or directory", 127, "7F"},
-        {unrunnable, "Permission denied", 126, "7E"},
+        {unrunnable.string(), "Permission denied", 126, "7E"},
         {scratch.path.string(), "Permission denied", 126, "7E"},
     };
     for (const Case& c : cases) {
         const Outcome run = runLauncher({c.program, "x"});
-        EXPECT_EQ(run.err, shown("无法启动: " + c.reason + "\n")) << c.program;
+        EXPECT_EQ(run.err, shown("无法启动: ") + c.reason + shown("\n")) << c.program;
         EXPECT_EQ(run.status, c.status) << c.program;
         EXPECT_EQ(withoutTime(run.out), running(c.program + " x ") +
                                             report(std::to_string(c.status), c.hex));
     }
+}
+
+// The system takes 32,767 characters in a command line, the terminator included, and the
+// launcher's own line is one: a line near that length reaches the child whole. (Its
+// composition is never longer than its own line, so a line over the limit, refused before
+// it is sent, cannot be made from here.)
+TEST(Running, ALineNearTheSystemsLimitReachesTheChild)
+{
+    if (!onWindows) GTEST_SKIP() << "only Windows limits a command line, to 32,767 characters";
+    const std::string program = helper("print_args");
+    // What wine adds to the launcher's own line besides its name is left some room.
+    const std::size_t room = 32767 - launcherName(PIMBREL_PATH).size() - program.size() - 16;
+    const std::string longest(room, 'x');
+    const Outcome run = runLauncher({program, longest});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(receivedArguments(run.out), (Words{program, longest}));
+
+    // The limit counts characters: a Chinese line of twice as many bytes goes too.
+    std::string yun;
+    for (std::size_t i = 0; i < room; ++i) yun += "\xdf\x5c";  // 運
+    const Outcome chinese = runLauncher({program, yun}, ::chinese);
+    EXPECT_EQ(chinese.status, 0) << chinese.err;
+    EXPECT_EQ(receivedArguments(chinese.out), (Words{program, yun}));
 }
 
 // The line the child is started with, and that the child reads back what it was given.
@@ -165,8 +200,9 @@ TEST(CommandLine, AProgramWhosePathHoldsASpaceIsWrappedAndStarted)
     Scratch scratch;
     const fs::path folder = scratch.path / "my app";
     fs::create_directories(folder);
-    const std::string program = (folder / "print args").string();
-    fs::copy_file(helper("print_args"), program);
+    const fs::path file = folder / ("print args" + executableSuffix);
+    fs::copy_file(helperFile("print_args"), file);
+    const std::string program = launcherName(file);
 
     const Outcome run = runLauncher({program, "x", "two words", "quote\"d", "back\\"});
     EXPECT_TRUE(run.out.starts_with(running("\"" + program + "\" x \"two words\" quote\\\"d back\\ ")))
@@ -190,16 +226,48 @@ TEST(CommandLine, RandomArgumentsOfAnyByteReachTheChildUnchanged)
     const std::string awkward = " \t\"\\";
     const auto byte = [&] {
         const unsigned pick = random() % 512;
-        return pick < 256 ? awkward[pick % awkward.size()] : static_cast<char>(1 + pick % 255);
+        if (pick < 256) return awkward[pick % awkward.size()];
+        const unsigned any = 1 + pick % 255;
+        // Wine passes 0x80 to 0x9F of code page 1252 on as other characters.
+        return static_cast<char>(onWindows && any >= 0x80 && any < 0xA0 ? any - 0x80 + 1 : any);
     };
-    for (int vector = 0; vector < randomVectors; ++vector) {
+    for (int run = 0; run < randomRuns; ++run) {
         Words words{helper("print_args")};
-        for (unsigned count = random() % 6; count > 0; --count) {
+        for (unsigned count = random() % mostArguments; count > 0; --count) {
             std::string& argument = words.emplace_back();
             for (unsigned length = random() % 12; length > 0; --length) argument += byte();
         }
         expectRoundTrip(words);
         if (HasFailure()) break;
+    }
+}
+
+// On a Chinese system the child's C runtime reads 運 (DF 5C) as one character, so its
+// second byte is no backslash: it must not be doubled before a quote, nor escape one.
+TEST(CommandLine, AGbkCharacterEndingInTheBackslashByteStaysOneCharacter)
+{
+    if (!onWindows) GTEST_SKIP() << "only the Windows target runs on a double-byte code page";
+    const std::string yun = "\xdf\x5c";
+    struct Case {
+        std::string argument;
+        std::string composed;
+    };
+    const Case cases[] = {
+        {yun, yun + " "},
+        {yun + yun, yun + yun + " "},
+        {yun + "\"", yun + "\\\" "},
+        {"say \"" + yun + "\"", "\"say \\\"" + yun + "\\\"\" "},
+        {yun + " b", "\"" + yun + " b\" "},
+        {"a " + yun, "\"a " + yun + "\" "},
+        {"c:\\" + yun + "\\", "c:\\" + yun + "\\ "},
+        {"c:\\my " + yun + "\\", "\"c:\\my " + yun + "\\\\\" "},
+    };
+    const std::string program = helper("print_args");
+    for (const Case& c : cases) {
+        const Words words{program, c.argument, "after"};
+        const Outcome run = runLauncher(words, chinese);
+        EXPECT_TRUE(run.out.starts_with(running(program + " " + c.composed + "after "))) << run.out;
+        EXPECT_EQ(receivedArguments(run.out), words) << c.composed;
     }
 }
 
