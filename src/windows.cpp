@@ -20,6 +20,8 @@ char foundTitle[1024];  // the console's title before ours, to give back at the 
 // Ctrl-C and Ctrl-Break while the child runs are the child's to act on; the launcher stays
 // to report how it ended. Child processes do not inherit a handler routine, so unlike
 // SetConsoleCtrlHandler(NULL, TRUE) this leaves the child's own Ctrl-C as it would be.
+// Each process gets the event on a thread of its own, so the one that ended the child can
+// reach the launcher after the wait is over: the handler stays until the launcher ends.
 BOOL WINAPI outliveTheChild(DWORD event)
 {
     return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
@@ -83,9 +85,7 @@ ChildEnd runChild(char* commandLine)
     SetConsoleCtrlHandler(outliveTheChild, TRUE);
     if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
-        const DWORD error = GetLastError();
-        SetConsoleCtrlHandler(outliveTheChild, FALSE);
-        return failedStart(error, programIn(commandLine));
+        return failedStart(GetLastError(), programIn(commandLine));
     }
 
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -93,7 +93,6 @@ ChildEnd runChild(char* commandLine)
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    SetConsoleCtrlHandler(outliveTheChild, FALSE);
 
     ChildEnd end{};
     end.start = Start::ran;

@@ -1,7 +1,9 @@
 // The Windows builds are console programs that run on a bare Windows: nothing imported but
-// the system's own DLLs, the compiler's runtime linked in.
+// the system's own DLLs, the compiler's runtime linked in; their properties show the version.
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -20,7 +22,28 @@ std::string objdumpHeaders(const std::string& file)
     return text;
 }
 
-TEST(WindowsBuild, IsAConsoleProgramImportingOnlySystemDlls)
+std::string utf16(const std::string& ascii)
+{
+    std::string text;
+    for (char c : ascii) text += {c, '\0'};
+    return text;
+}
+
+// The value of a string in the exe's version resource, or "" when there is none.
+std::string versionString(const std::string& exe, const std::string& name)
+{
+    std::ifstream file(exe, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::size_t at = bytes.find(utf16(name) + std::string(2, '\0'));
+    if (at == std::string::npos) return "";
+    at += 2 * name.size() + 2;
+    while (at < bytes.size() && bytes[at] == '\0') ++at;  // the padding before the value
+    std::string value;
+    for (; at + 1 < bytes.size() && bytes[at] != '\0'; at += 2) value += bytes[at];
+    return value;
+}
+
+TEST(WindowsBuild, IsAConsoleProgramImportingOnlySystemDllsWithItsVersion)
 {
     struct Case {
         const char* exe;
@@ -45,6 +68,9 @@ TEST(WindowsBuild, IsAConsoleProgramImportingOnlySystemDlls)
             imported.insert(headers.substr(at, headers.find('\n', at) - at));
         }
         EXPECT_TRUE(imported.contains("KERNEL32.dll")) << c.exe;
+        EXPECT_EQ(versionString(c.exe, "ProductName"), "Pimbrel") << c.exe;
+        EXPECT_EQ(versionString(c.exe, "ProductVersion"), PIMBREL_VERSION) << c.exe;
+        EXPECT_EQ(versionString(c.exe, "FileVersion"), PIMBREL_VERSION) << c.exe;
         for (const std::string& dll : imported) EXPECT_TRUE(systemDlls.contains(dll)) << c.exe << " imports " << dll;
     }
 }
