@@ -29,11 +29,8 @@ if(NOT WIN32)
 endif()
 
 if(WIN32)
-  # The Windows build: Pimbrel.exe with a version resource, and a zip of it with a short
-  # text for Windows users, who place the exe beside their IDE.
-  enable_language(RC)
-  configure_file(src/pimbrel.rc.in pimbrel.rc @ONLY)
-  target_sources(pimbrel PRIVATE ${PROJECT_BINARY_DIR}/pimbrel.rc)
+  # The Windows build: a zip of Pimbrel.exe (with its version resource) and a short text
+  # for Windows users, who place the exe beside their IDE.
   install(TARGETS pimbrel RUNTIME DESTINATION .)
   # Notepad of every Windows version reads it: UTF-8 with a byte order mark, CRLF.
   configure_file(docs/windows-readme.txt.in README.txt @ONLY NEWLINE_STYLE CRLF)
