@@ -132,7 +132,9 @@ std::string shown(const std::string& utf8)
     return onWindows ? written(convert(utf8, "UTF-8", "GBK")) : utf8;
 }
 
-Outcome runLauncher(const std::vector<std::string>& arguments, const Locale& locale)
+namespace {
+
+Outcome runOnce(const std::vector<std::string>& arguments, const Locale& locale)
 {
     std::vector<std::string> words = launcherCommand();
     for (const std::string& argument : arguments) words.push_back(sent(argument, locale));
@@ -168,6 +170,21 @@ Outcome runLauncher(const std::vector<std::string>& arguments, const Locale& loc
     while (waitpid(pid, &status, 0) < 0) {
     }
     run.status = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+    return run;
+}
+
+}  // namespace
+
+Outcome runLauncher(const std::vector<std::string>& arguments, const Locale& locale)
+{
+    Outcome run = runOnce(arguments, locale);
+    // Now and then wine fails to start a process at all, before the launcher runs: it ends
+    // with 1 and says nothing. The launcher always says something, so that is no verdict
+    // on it: run it again, a few times at most.
+    for (int again = 0; onWindows && again < 3 && run.status == 1 && run.out.empty() && run.err.empty();
+         ++again) {
+        run = runOnce(arguments, locale);
+    }
     return run;
 }
 

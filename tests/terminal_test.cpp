@@ -54,7 +54,10 @@ public:
     bool waitFor(const std::string& text)
     {
         while (visible().find(text) == std::string::npos) {
-            if (!readSome(-1)) return false;
+            if (!readSome(100) || exited()) {
+                drain();
+                return visible().find(text) != std::string::npos;
+            }
         }
         return true;
     }
@@ -99,10 +102,13 @@ public:
     }
 
     // Reads to the end and returns the launcher's exit status.
+    // Wine's helper processes can hold the terminal open long after the launcher has gone,
+    // so the end is the process's, and then what is still on its way to the screen.
     int end()
     {
-        while (readSome(-1)) {
+        while (!exited() && readSome(100)) {
         }
+        drain();
         waitpid(pid_, &status_, 0);
         return WEXITSTATUS(status_);
     }
@@ -183,10 +189,27 @@ private:
         _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
     }
 
+    // True once the process on the terminal has ended, reaped or not.
+    bool exited()
+    {
+        siginfo_t info{};
+        return waitid(P_PID, pid_, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid_;
+    }
+
+    void drain()
+    {
+        pollfd ready{master_, POLLIN, 0};
+        char buffer[4096];
+        for (ssize_t got; poll(&ready, 1, 100) > 0 && (got = read(master_, buffer, sizeof buffer)) > 0;) {
+            screen_.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+
+    // Reads what comes to the screen within the time; false once the terminal has closed.
     bool readSome(int timeout)
     {
         pollfd ready{master_, POLLIN, 0};
-        if (poll(&ready, 1, timeout) <= 0) return timeout >= 0;
+        if (poll(&ready, 1, timeout) <= 0) return true;
         char buffer[4096];
         const ssize_t got = read(master_, buffer, sizeof buffer);
         if (got <= 0) return false;  // EIO: the terminal's last user has gone
