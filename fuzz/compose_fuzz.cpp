@@ -1,43 +1,41 @@
 // For any argument vector, the command line the launcher composes must read back, by the
 // rules of the child's C runtime, as exactly that vector; and it must fill the buffer that
-// was sized for it to the byte.
+// was sized for it exactly. Both for the bytes of POSIX arguments and for the UTF-16 units of
+// Windows ones, lone surrogates included.
 //
-// Input: the first byte picks the code page (odd: GBK, whose lead bytes 0x81-0xFE take the
-// next byte with them; even: none), the rest are the arguments, separated by NUL bytes.
+// Input: the first byte picks the width (odd: UTF-16, each two bytes after it one unit; even:
+// bytes); the arguments follow, separated by a zero unit.
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "platform.h"
+#include "compose.h"
 #include "split.h"
 
-std::size_t composedLength(int count, char* const* arguments);
-char* composeCommandLine(int count, char* const* arguments);
-
-namespace {
-bool gbk = false;
-}
-
-bool isLeadByte(unsigned char byte) { return gbk && byte >= 0x81 && byte <= 0xFE; }
-
-// The launcher's console and child are not part of this.
-void claimConsole(const char*) {}
-void releaseConsole() {}
-ChildEnd runChild(char*) { return {}; }
-void waitForKey() {}
-
 namespace {
 
-// A two-byte character cut short by the end of an argument cannot be written on any
-// command line: the child's runtime would take the separator after it as its second byte.
-bool endsInALeadByte(const std::string& argument)
+template <typename Char>
+void roundTrip(const std::uint8_t* data, std::size_t size)
 {
-    bool lead = false;
-    for (unsigned char byte : argument) lead = !lead && isLeadByte(byte);
-    return lead;
+    std::vector<std::basic_string<Char>> arguments(1);
+    for (std::size_t at = 0; at + sizeof(Char) <= size; at += sizeof(Char)) {
+        Char unit = 0;
+        for (std::size_t byte = 0; byte < sizeof(Char); ++byte) unit = Char(unit | data[at + byte] << (8 * byte));
+        if (unit == 0) arguments.emplace_back();
+        else arguments.back() += unit;
+    }
+
+    std::vector<Char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    const int count = static_cast<int>(argv.size());
+    Char* line = composeCommandLine(count, argv.data());
+    if (std::char_traits<Char>::length(line) != composedLength(count, argv.data())) __builtin_trap();
+    const std::vector<Char*> split = splitCommandLine(line);
+    if (std::vector<std::basic_string<Char>>(split.begin(), split.end()) != arguments) __builtin_trap();
+    std::free(line);
 }
 
 }  // namespace
@@ -45,23 +43,7 @@ bool endsInALeadByte(const std::string& argument)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size == 0) return 0;
-    gbk = data[0] % 2 == 1;
-    std::vector<std::string> arguments(1);
-    for (std::size_t i = 1; i < size; ++i) {
-        if (data[i] == 0) arguments.emplace_back();
-        else arguments.back() += static_cast<char>(data[i]);
-    }
-    for (const std::string& argument : arguments) {
-        if (endsInALeadByte(argument)) return 0;
-    }
-
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    const int count = static_cast<int>(argv.size());
-    char* line = composeCommandLine(count, argv.data());
-    if (std::strlen(line) != composedLength(count, argv.data())) __builtin_trap();
-    const std::vector<char*> split = splitCommandLine(line);
-    if (std::vector<std::string>(split.begin(), split.end()) != arguments) __builtin_trap();
-    delete[] line;
+    if (data[0] % 2 == 1) roundTrip<char16_t>(data + 1, size - 1);
+    else roundTrip<char>(data + 1, size - 1);
     return 0;
 }

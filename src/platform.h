@@ -5,6 +5,14 @@
 // What the launcher asks of the system it runs on. Each system answers in a file of its
 // own: posix.cpp and windows.cpp.
 
+// What arguments and command lines are made of: bytes on POSIX systems; on Windows UTF-16,
+// the only form in which every path and argument arrives whole, whatever the code page.
+#ifdef _WIN32
+using ArgChar = wchar_t;
+#else
+using ArgChar = char;
+#endif
+
 // Takes the console for this run: gives it the title, and makes sure that the launcher's
 // own writes cannot kill it when its output has gone away.
 void claimConsole(const char* title);
@@ -12,22 +20,28 @@ void claimConsole(const char* title);
 // Leaves the console as it was found.
 void releaseConsole();
 
-// True when the byte opens a two-byte character of the system's code page: the byte after
-// it belongs to the same character and is never a backslash, quote or blank of its own.
-bool isLeadByte(unsigned char byte);
+enum class Stream { out, err };
+
+// Writes the launcher's own text (a printf format in UTF-8, filled with the figures after
+// it), or a command line, to its standard output or error at once, in the form the reader
+// there takes. Nothing is held back, so whatever the streams are, they show the launcher's
+// lines and the child's in the order they were written.
+void say(Stream stream, const char* format, ...);
+void sayCommandLine(Stream stream, const ArgChar* commandLine);
 
 enum class Start { ran, notFound, notRunnable };
 
 struct ChildEnd {
     Start start;
     std::int32_t exitCode;  // what the child ended with, when it ran
-    char reason[256];       // why it did not run, in the system's words
+    double seconds;         // from just before it was created until its end was seen
+    char reason[1024];      // why it did not run, in the system's words, UTF-8
 };
 
 // Starts the command line as a child in this console, with the launcher's environment,
 // directory and streams, and waits for it to end, however long that takes. The command
 // line may be written over on the way, as Windows may do to it.
-ChildEnd runChild(char* commandLine);
+ChildEnd runChild(ArgChar* commandLine);
 
 // Holds the window open until a key is pressed; returns at once when there is no
 // terminal to hold open, or when the launcher has been asked to end.

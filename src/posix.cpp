@@ -2,6 +2,7 @@
 // child is started from the same command line a Windows child would be given.
 
 #include <cerrno>
+#include <cstdarg>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "platform.h"
@@ -44,10 +46,11 @@ sigset_t endSignals()
     return ends;
 }
 
-void writeTerminal(const char* text)
+// Writes all of the text, or as much as the file takes before it fails.
+void writeAll(int file, const char* text)
 {
     for (std::size_t left = std::strlen(text); left > 0;) {
-        const ssize_t written = write(terminal, text, left);
+        const ssize_t written = write(file, text, left);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) return;
         text += written;
@@ -98,13 +101,27 @@ ChildEnd failedStart(int error)
     return end;
 }
 
+timespec now()
+{
+    timespec time{};
+    clock_gettime(CLOCK_MONOTONIC, &time);
+    return time;
+}
+
+double secondsBetween(const timespec& start, const timespec& end)
+{
+    return static_cast<double>(end.tv_sec - start.tv_sec) + static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e9;
+}
+
 // posix_spawnp with the arguments the child's C runtime would read from the command line;
-// returns 0 or the reason it could not start.
-int spawn(char* commandLine, const posix_spawnattr_t* attributes, pid_t* child)
+// returns 0 or the reason it could not start. The clock starts right before the child is
+// created, with all the launcher's own work done.
+int spawn(char* commandLine, const posix_spawnattr_t* attributes, pid_t* child, timespec* started)
 try {
     std::vector<char*> argv = splitCommandLine(commandLine);
     if (argv.empty()) return ENOENT;
     argv.push_back(nullptr);
+    *started = now();
     return posix_spawnp(child, argv[0], nullptr, attributes, argv.data(), environ);
 } catch (const std::bad_alloc&) {
     return ENOMEM;
@@ -132,20 +149,33 @@ void claimConsole(const char* title)
         if (terminal < 0) return;
     }
     // Save the terminal's title on its title stack, to give it back at the end.
-    writeTerminal("\033[22;0t\033]0;");
-    writeTerminal(title);
-    writeTerminal("\007");
+    writeAll(terminal, "\033[22;0t\033]0;");
+    writeAll(terminal, title);
+    writeAll(terminal, "\007");
 }
 
 void releaseConsole()
 {
     if (terminal < 0) return;
-    writeTerminal("\033[23;0t");
+    writeAll(terminal, "\033[23;0t");
     close(terminal);
     terminal = -1;
 }
 
-bool isLeadByte(unsigned char) { return false; }
+void say(Stream stream, const char* format, ...)
+{
+    char text[2048];  // every line of the launcher's own is shorter
+    va_list figures;
+    va_start(figures, format);
+    std::vsnprintf(text, sizeof text, format, figures);
+    va_end(figures);
+    writeAll(stream == Stream::out ? STDOUT_FILENO : STDERR_FILENO, text);
+}
+
+void sayCommandLine(Stream stream, const char* commandLine)
+{
+    writeAll(stream == Stream::out ? STDOUT_FILENO : STDERR_FILENO, commandLine);
+}
 
 ChildEnd runChild(char* commandLine)
 {
@@ -173,7 +203,8 @@ ChildEnd runChild(char* commandLine)
     handle(SIGQUIT, SIG_IGN, &quit);
 
     pid_t child = 0;
-    const int error = spawn(commandLine, &attributes, &child);
+    timespec started = now();
+    const int error = spawn(commandLine, &attributes, &child, &started);
     posix_spawnattr_destroy(&attributes);
     if (error == 0) {
         runningChild = child;
@@ -184,10 +215,12 @@ ChildEnd runChild(char* commandLine)
     ChildEnd end{};
     if (error != 0) {
         end = failedStart(error);
+        end.seconds = secondsBetween(started, now());
     } else {
         int status = 0;
         while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
+        end.seconds = secondsBetween(started, now());
         runningChild = 0;
         end.start = Start::ran;
         // A child killed by a signal ends as the shells report it: 128 + the signal.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 // Splits a command line into arguments by the rules the Microsoft C runtime applies before
@@ -10,4 +11,36 @@
 //
 // The arguments are written over the line itself, each never longer than the text it was
 // read from, and returned as pointers into it: one allocation, however many there are.
-std::vector<char*> splitCommandLine(char* line);
+template <typename Char>
+std::vector<Char*> splitCommandLine(Char* line)
+{
+    const auto isBlank = [](Char c) { return c == ' ' || c == '\t'; };
+    std::vector<Char*> arguments;
+    const Char* at = line;  // reads ahead of, or level with, where the arguments go
+    Char* out = line;
+    for (;;) {
+        while (isBlank(*at)) ++at;
+        if (*at == 0) return arguments;
+
+        arguments.push_back(out);
+        bool quoted = false;
+        while (*at != 0 && (quoted || !isBlank(*at))) {
+            std::size_t backslashes = 0;
+            while (*at == '\\') ++backslashes, ++at;
+            if (*at == '"') {
+                for (std::size_t i = 0; i < backslashes / 2; ++i) *out++ = '\\';
+                if (backslashes % 2 == 1) *out++ = '"';
+                else quoted = !quoted;
+                ++at;
+                continue;
+            }
+            for (std::size_t i = 0; i < backslashes; ++i) *out++ = '\\';
+            if (*at == 0 || (!quoted && isBlank(*at))) break;
+            *out++ = *at++;
+        }
+        const bool last = *at == 0;
+        *out++ = 0;
+        if (last) return arguments;
+        ++at;
+    }
+}

@@ -1,9 +1,12 @@
 // The launcher on Windows: the child shares the launcher's console window, and the system
-// itself finds and starts the program from the composed command line.
+// itself finds and starts the program from the composed command line. Arguments, command
+// line, title and the system's messages stay UTF-16 all the way, so no character is lost to
+// a code page; the launcher's own words reach a console as characters and a file or pipe
+// as GBK.
 
+#include <cstdarg>
 #include <cstdio>
-#include <cstring>
-#include <string_view>
+#include <cwchar>
 
 #include <conio.h>
 #include <windows.h>
@@ -12,10 +15,14 @@
 
 namespace {
 
-// The longest command line CreateProcess accepts, in characters with its terminator.
-constexpr int longestCommandLine = 32767;
+// The longest command line CreateProcess accepts, in UTF-16 units with its terminator.
+constexpr std::size_t longestCommandLine = 32767;
 
-char foundTitle[1024];  // the console's title before ours, to give back at the end
+// The code page of what files and pipes receive: that of the launcher's users' consoles,
+// and what every tool that has read its output so far expects.
+constexpr UINT gbk = 936;
+
+wchar_t foundTitle[1024];  // the console's title before ours, to give back at the end
 
 // Ctrl-C and Ctrl-Break while the child runs are the child's to act on; the launcher stays
 // to report how it ended. Child processes do not inherit a handler routine, so unlike
@@ -27,36 +34,107 @@ BOOL WINAPI outliveTheChild(DWORD event)
     return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
 }
 
-// The program as the command line names it: its first word, without the quotes around it.
-std::string_view programIn(const char* commandLine)
+bool isConsole(HANDLE handle)
 {
-    if (*commandLine == '"') return {commandLine + 1, std::strcspn(commandLine + 1, "\"")};
-    return {commandLine, std::strcspn(commandLine, " \t")};
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) != 0;
 }
 
-ChildEnd failedStart(DWORD error, std::string_view program)
+void writeUnits(HANDLE handle, bool console, const wchar_t* units, int count)
+{
+    DWORD written = 0;
+    if (console) {
+        WriteConsoleW(handle, units, static_cast<DWORD>(count), &written, nullptr);
+        return;
+    }
+    char bytes[2 * 1024];  // code page 936 spends at most two bytes on a UTF-16 unit
+    const int size = WideCharToMultiByte(gbk, WC_NO_BEST_FIT_CHARS, units, count, bytes, sizeof bytes, nullptr, nullptr);
+    for (int done = 0; done < size; done += static_cast<int>(written)) {
+        if (!WriteFile(handle, bytes + done, static_cast<DWORD>(size - done), &written, nullptr) || written == 0) {
+            return;
+        }
+    }
+}
+
+// Writes UTF-16 text where the stream goes: to a console as characters, whatever its code
+// page and whatever the child did to it; to a file or pipe as GBK bytes, a character that
+// GBK lacks as '?'. Either way a line feed goes out as CR LF, as the C runtime's text mode
+// has always written it. The text goes in pieces, none of which splits a surrogate pair.
+void sayUnits(Stream stream, const wchar_t* text)
+{
+    const HANDLE handle = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    const bool console = isConsole(handle);
+    wchar_t piece[1024];
+    int size = 0;
+    for (; *text != 0; ++text) {
+        if (*text == '\n') piece[size++] = '\r';
+        piece[size++] = *text;
+        if ((size >= 1020 && !IS_HIGH_SURROGATE(*text)) || size >= 1022) {
+            writeUnits(handle, console, piece, size);
+            size = 0;
+        }
+    }
+    if (size > 0) writeUnits(handle, console, piece, size);
+}
+
+// The UTF-16 form of the launcher's own text, which is never longer than this.
+struct Wide {
+    explicit Wide(const char* utf8)
+    {
+        if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, sizeof text / sizeof *text) == 0) *text = 0;
+    }
+    wchar_t text[2048];
+};
+
+// Appends what fits of count units of text, and keeps the end terminated.
+void append(wchar_t* to, std::size_t size, const wchar_t* text, std::size_t count)
+{
+    std::size_t at = std::wcslen(to);
+    for (; count > 0 && *text != 0 && at + 1 < size; --count) to[at++] = *text++;
+    to[at] = 0;
+}
+
+LONGLONG now()
+{
+    LARGE_INTEGER count{};
+    QueryPerformanceCounter(&count);
+    return count.QuadPart;
+}
+
+double secondsSince(LONGLONG start)
+{
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now() - start) / static_cast<double>(frequency.QuadPart);
+}
+
+ChildEnd failedStart(DWORD error, const wchar_t* commandLine)
 {
     ChildEnd end{};
     end.start = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Start::notFound
                                                                                : Start::notRunnable;
-    char message[sizeof end.reason];
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                       message, sizeof message, nullptr) == 0) {
-        std::snprintf(message, sizeof message, "error %lu", static_cast<unsigned long>(error));
+    wchar_t message[256];
+    if (FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, message,
+                       sizeof message / sizeof *message, nullptr) == 0) {
+        _snprintf(end.reason, sizeof end.reason - 1, "error %lu", static_cast<unsigned long>(error));
+        return end;
     }
     // The system ends its messages with a line break; ours puts the line break itself.
-    for (std::size_t size = std::strlen(message);
-         size > 0 && std::strchr("\r\n ", message[size - 1]) != nullptr; --size) {
-        message[size - 1] = '\0';
+    for (std::size_t size = std::wcslen(message); size > 0 && std::wcschr(L"\r\n ", message[size - 1]); --size) {
+        message[size - 1] = 0;
     }
-    // Some messages name the file as %1 ("%1 is not a valid Win32 application."): it is the program.
-    const char* const insert = std::strstr(message, "%1");
-    if (insert == nullptr) {
-        std::snprintf(end.reason, sizeof end.reason, "%s", message);
-    } else {
-        std::snprintf(end.reason, sizeof end.reason, "%.*s%.*s%s", static_cast<int>(insert - message),
-                      message, static_cast<int>(program.size()), program.data(), insert + 2);
+    // Some messages name the file as %1 ("%1 is not a valid Win32 application."): it is the
+    // program, the command line's first word, without the quotes around it.
+    wchar_t reason[sizeof end.reason / 3] = L"";
+    const wchar_t* const insert = std::wcsstr(message, L"%1");
+    append(reason, sizeof reason / sizeof *reason, message, insert == nullptr ? std::wcslen(message) : insert - message);
+    if (insert != nullptr) {
+        const bool quoted = *commandLine == '"';
+        const wchar_t* const program = commandLine + (quoted ? 1 : 0);
+        append(reason, sizeof reason / sizeof *reason, program, std::wcscspn(program, quoted ? L"\"" : L" \t"));
+        append(reason, sizeof reason / sizeof *reason, insert + 2, std::wcslen(insert + 2));
     }
+    WideCharToMultiByte(CP_UTF8, 0, reason, -1, end.reason, sizeof end.reason, nullptr, nullptr);
     return end;
 }
 
@@ -64,31 +142,43 @@ ChildEnd failedStart(DWORD error, std::string_view program)
 
 void claimConsole(const char* title)
 {
-    GetConsoleTitleA(foundTitle, sizeof foundTitle);
-    SetConsoleTitleA(title);
+    GetConsoleTitleW(foundTitle, sizeof foundTitle / sizeof *foundTitle);
+    SetConsoleTitleW(Wide(title).text);
 }
 
-void releaseConsole() { SetConsoleTitleA(foundTitle); }
+void releaseConsole() { SetConsoleTitleW(foundTitle); }
 
-bool isLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
+void say(Stream stream, const char* format, ...)
+{
+    // The system's own printf: the C runtime that every Windows has, not a copy in the exe.
+    char text[2048];  // every line of the launcher's own is shorter
+    va_list figures;
+    va_start(figures, format);
+    if (_vsnprintf(text, sizeof text - 1, format, figures) < 0) text[sizeof text - 1] = 0;
+    va_end(figures);
+    sayUnits(stream, Wide(text).text);
+}
 
-ChildEnd runChild(char* commandLine)
+void sayCommandLine(Stream stream, const wchar_t* commandLine) { sayUnits(stream, commandLine); }
+
+ChildEnd runChild(wchar_t* commandLine)
 {
     // The system would cut a longer line or refuse it; better it is not sent at all.
-    if (MultiByteToWideChar(CP_ACP, 0, commandLine, -1, nullptr, 0) > longestCommandLine) {
-        return failedStart(ERROR_FILENAME_EXCED_RANGE, programIn(commandLine));
-    }
+    if (std::wcslen(commandLine) >= longestCommandLine) return failedStart(ERROR_FILENAME_EXCED_RANGE, commandLine);
 
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     SetConsoleCtrlHandler(outliveTheChild, TRUE);
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return failedStart(GetLastError(), programIn(commandLine));
+    const LONGLONG started = now();
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        ChildEnd end = failedStart(GetLastError(), commandLine);
+        end.seconds = secondsSince(started);
+        return end;
     }
 
     WaitForSingleObject(process.hProcess, INFINITE);
+    const double seconds = secondsSince(started);
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hProcess);
@@ -97,11 +187,16 @@ ChildEnd runChild(char* commandLine)
     ChildEnd end{};
     end.start = Start::ran;
     end.exitCode = static_cast<std::int32_t>(exitCode);
+    end.seconds = seconds;
     return end;
 }
 
 void waitForKey()
 {
+    // Only a console shows the prompt. Output to a file or pipe is read by a program (a
+    // build tool, an IDE's panel, CI), often with no window at all: nobody is there to press
+    // a key, and _getch, which reads the console whatever the streams are, would wait for ever.
+    if (!isConsole(GetStdHandle(STD_OUTPUT_HANDLE))) return;
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     const bool console = GetConsoleMode(input, &mode) != 0;
