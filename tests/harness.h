@@ -12,14 +12,20 @@
 
 inline constexpr bool onWindows = PIMBREL_WINDOWS;
 
-// The locale the launcher runs in. Under wine it decides the ANSI code page: the bytes the
-// launcher's arguments arrive in, and the language of the system's messages.
+// The locale the launcher runs in, and what the test's arguments are written in. Under
+// wine the locale decides the ANSI code page: the bytes a child that reads narrow arguments
+// receives (arguments written in it arrive there as these bytes), and the language of the
+// system's messages. Its console, under a pseudo-terminal, is not on code page 936 in the
+// western locale.
 struct Locale {
     const char* name;
-    const char* codePage;  // for iconv
+    const char* codePage;  // for iconv: what the arguments are written in
 };
 inline constexpr Locale western{"C.UTF-8", "CP1252"};
 inline constexpr Locale chinese{"zh_CN.UTF-8", "GBK"};
+// The same locales, for arguments written as UTF-8 text.
+inline constexpr Locale westernText{"C.UTF-8", "UTF-8"};
+inline constexpr Locale chineseText{"zh_CN.UTF-8", "UTF-8"};
 
 struct Outcome {
     std::string out;
@@ -27,8 +33,7 @@ struct Outcome {
     int status;  // the exit status, or 128 + the signal the launcher died of
 };
 
-// The launcher with these arguments, without a terminal, its input from /dev/null. The
-// arguments are the bytes the launcher is to receive in `main`.
+// The launcher with these arguments, without a terminal, its input from /dev/null.
 Outcome runLauncher(const std::vector<std::string>& arguments, const Locale& locale = western);
 
 // The command that starts the launcher, and the environment it runs in, for tests that
@@ -50,8 +55,14 @@ extern const std::string usageName;
 // Bytes as a text-mode stream writes them: on Windows each line feed becomes CR LF.
 std::string written(const std::string& bytes);
 
-// What the launcher prints, in the bytes of the system it runs on, from UTF-8 text.
+// What the launcher prints, in the bytes of the system it runs on, from UTF-8 text: on
+// Windows GBK, where a character that GBK lacks is a '?'.
 std::string shown(const std::string& utf8);
+
+// The helper that reads its arguments as characters (in UTF-16, on Windows), and what it
+// prints of one given as UTF-8: the bytes of its UTF-16 units on Windows, elsewhere the same.
+extern const std::string textChild;
+std::string unitsOf(const std::string& utf8);
 
 // The output with the run time in the report line replaced by "<t>", after checking that
 // it is a figure with three decimals.

@@ -56,23 +56,29 @@ struct Scratch {
     ~Scratch() { fs::remove_all(path); }
 };
 
+// Through a file or pipe the launcher's words are GBK bytes on Windows, whatever the code
+// page of the system.
 TEST(Usage, WithoutAProgramPrintsBannerAndUsageAndEndsWithOne)
 {
-    const Outcome run = runLauncher({});
-    EXPECT_EQ(run.out, shown("Tavrune IDE 程序运行插件 - Oltmera 出品\n"
-                             "用法: " + usageName + " <EXE 路径> <参数 ...>\n"));
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.status, 1);
+    for (const Locale& locale : {western, chinese}) {
+        const Outcome run = runLauncher({}, locale);
+        EXPECT_EQ(run.out, shown("Tavrune IDE 程序运行插件 - Oltmera 出品\n"
+                                 "用法: " + usageName + " <EXE 路径> <参数 ...>\n")) << locale.name;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.status, 1);
+    }
 }
 
 TEST(Running, ShowsTheRunningLineTheChildsOutputAndTheReport)
 {
     const std::string program = helper("print_args");
-    const Outcome run = runLauncher({program, "x"});
-    EXPECT_EQ(withoutTime(run.out), running(program + " x ") + "arg:" + hex(program) + shown("\n") +
-                                        "arg:78" + shown("\n") + report("0", "0"));
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.status, 0);
+    for (const Locale& locale : {western, chinese}) {
+        const Outcome run = runLauncher({program, "x"}, locale);
+        EXPECT_EQ(withoutTime(run.out), running(program + " x ") + "arg:" + hex(program) + shown("\n") +
+                                            "arg:78" + shown("\n") + report("0", "0")) << locale.name;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.status, 0);
+    }
 }
 
 TEST(Running, EndsWithTheChildsExitCodeAndReportsItInDecimalAndHex)
@@ -208,6 +214,28 @@ TEST(CommandLine, AProgramWhosePathHoldsASpaceIsWrappedAndStarted)
     EXPECT_TRUE(run.out.starts_with(running("\"" + program + "\" x \"two words\" quote\\\"d back\\ ")))
         << run.out;
     EXPECT_EQ(receivedArguments(run.out), (Words{program, "x", "two words", "quote\"d", "back\\"}));
+}
+
+// Whatever the script and whatever the code page, a path or an argument arrives whole: a
+// program in a folder named in Hangul runs, and a child that reads its arguments as
+// characters gets every one of them unchanged, unit for unit.
+TEST(CommandLine, PathsAndArgumentsInAnyScriptArriveWhole)
+{
+    Scratch scratch;
+    const fs::path file = scratch.path / "한국" / (textChild + executableSuffix);
+    fs::create_directories(file.parent_path());
+    fs::copy_file(helperFile(textChild), file);
+    const std::string program = launcherName(file);
+    const Words arguments = {"한국어", "😀", "ö ß ñ ç", "運", "\"運\" \\", " lead", "a\\ b", "", "ends in\\", "*"};
+    for (const Locale& locale : {westernText, chineseText}) {
+        Words words{program}, received{unitsOf(program)};
+        for (const std::string& argument : arguments) words.push_back(argument), received.push_back(unitsOf(argument));
+        const Outcome run = runLauncher(words, locale);
+        EXPECT_EQ(run.status, 0) << locale.name << ": " << run.err;
+        EXPECT_EQ(receivedArguments(run.out), received) << locale.name;
+        // A file or pipe gets the running line in GBK, and a '?' for what GBK lacks.
+        EXPECT_TRUE(run.out.starts_with(shown("正在运行:" + program + " 한국어 "))) << run.out;
+    }
 }
 
 TEST(CommandLine, WildcardsReachTheChildUnexpandedAmongMatchingFiles)

@@ -21,11 +21,14 @@
 namespace {
 
 // The launcher on a pseudo-terminal of its own, driven from the other side as a user would.
-enum class Input { terminal, closed, null };
+// Its standard streams are all the terminal, or one of them is not.
+enum class Streams { terminal, inputClosed, inputNull, outputPipe };
 
 class Terminal {
 public:
-    explicit Terminal(const std::vector<std::string>& arguments, Input input = Input::terminal)
+    // Under wine on a Chinese system by default, so that the title reads as it should.
+    explicit Terminal(const std::vector<std::string>& arguments, Streams streams = Streams::terminal,
+                      const Locale& locale = onWindows ? chinese : western)
     {
         termios modes{};
         modes.c_iflag = ICRNL | IXON;
@@ -41,7 +44,7 @@ public:
         cfsetspeed(&found_, B38400);
 
         pid_ = forkpty(&master_, nullptr, &found_, nullptr);
-        if (pid_ == 0) runThenReportLeftovers(arguments, input);
+        if (pid_ == 0) runThenReportLeftovers(arguments, streams, locale);
     }
 
     ~Terminal()
@@ -145,18 +148,21 @@ public:
 private:
     // In the child, on the terminal: the launcher runs as a program of a shell would, and
     // what it left unread in the terminal's input afterwards is reported on the screen.
-    [[noreturn]] static void runThenReportLeftovers(const std::vector<std::string>& arguments, Input input)
+    [[noreturn]] static void runThenReportLeftovers(const std::vector<std::string>& arguments, Streams streams,
+                                                    const Locale& locale)
     {
         std::vector<std::string> words = launcherCommand();
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
-        // Under wine on a Chinese system, so that the title reads as it should.
-        std::vector<std::string> environment = launcherEnvironment(onWindows ? chinese : western);
+        std::vector<std::string> environment = launcherEnvironment(locale);
         std::vector<char*> envp;
         for (std::string& entry : environment) envp.push_back(entry.data());
         envp.push_back(nullptr);
+        // Output nobody reads, never more than the pipe holds.
+        int output[2];
+        if (streams == Streams::outputPipe && pipe(output) != 0) _exit(121);
         // As a shell does: the launcher gets a process group of its own in the foreground.
         std::signal(SIGTTOU, SIG_IGN);
         const pid_t launcher = fork();
@@ -164,8 +170,9 @@ private:
             setpgid(0, 0);
             tcsetpgrp(0, getpid());
             for (int signal : {SIGTTOU, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
-            if (input == Input::closed) close(0);
-            if (input == Input::null) dup2(open("/dev/null", O_RDONLY), 0);
+            if (streams == Streams::inputClosed) close(0);
+            if (streams == Streams::inputNull) dup2(open("/dev/null", O_RDONLY), 0);
+            if (streams == Streams::outputPipe) dup2(output[1], 1);
             execve(argv[0], argv.data(), envp.data());
             _exit(120);
         }
@@ -224,9 +231,7 @@ private:
     std::string screen_;
 };
 
-// Wine shows the console's GBK output re-encoded for the terminal: its ASCII parts are
-// matched there, and the exact bytes are checked through a pipe.
-const std::string prompt = onWindows ? "..." : "按任意键继续...";
+const std::string prompt = "按任意键继续...";
 
 TEST(KeyWait, HoldsTheWindowUntilAKeyThenEndsWithTheChildsCode)
 {
@@ -299,32 +304,55 @@ TEST(Terminal, CtrlCWhileTheChildRunsStopsTheChildAndTheReportShowsIt)
     EXPECT_EQ(terminal.end(), onWindows ? 0 : 130);
 }
 
-TEST(Terminal, TitleIsSetAndTheOldOneGivenBack)
+// The launcher's words read right on a console whatever its code page, and after a child
+// that switched it to UTF-8 to print its own text.
+TEST(Terminal, TheReportAndThePromptReadRightOnAnyConsole)
 {
-    Terminal terminal({helper("exit_with"), "0"});
-    ASSERT_TRUE(terminal.waitFor(prompt));
-    terminal.waitForKeyMode();
-    terminal.press("k");
-    terminal.end();
-    // A terminal keeps the old title on its title stack; wine's console sets it again.
-    const std::string title = "\x1b]0;Tavrune IDE 程序运行插件 - Oltmera 出品\a";
-    const std::string set = (onWindows ? "" : "\x1b[22;0t") + title;
-    const std::string givenBack = onWindows ? "\x1b]0;" : "\x1b[23;0t";
-    const std::string running = onWindows ? helper("exit_with") : "正在运行:";
-    const std::string screen = terminal.visible();
-    const std::size_t pushed = screen.find(set);
-    const std::size_t popped = screen.find(givenBack, pushed + 1);
-    EXPECT_NE(pushed, std::string::npos) << screen;
-    EXPECT_NE(popped, std::string::npos) << screen;
-    EXPECT_LT(pushed, screen.find(running));
-    EXPECT_GT(popped, screen.find(prompt));
+    for (const Locale& locale : {western, chinese}) {
+        for (const char* child : {"exit_with", "say_utf8"}) {
+            Terminal terminal({helper(child)}, Streams::terminal, locale);
+            ASSERT_TRUE(terminal.waitFor(prompt)) << locale.name << " " << child << ": " << terminal.visible();
+            EXPECT_NE(terminal.visible().find("进程退出返回值 0 (0x0)   运行时间 : "), std::string::npos)
+                << locale.name << " " << child << ": " << terminal.visible();
+            ASSERT_TRUE(terminal.waitForKeyMode());
+            terminal.press("k");
+            EXPECT_EQ(terminal.end(), 0);
+        }
+    }
 }
 
-TEST(KeyWait, WithoutTerminalInputThereIsNoWait)
+// In whatever script, on any console.
+TEST(Terminal, TitleIsSetAndTheOldOneGivenBack)
 {
-    if (onWindows) GTEST_SKIP() << "_getch reads the console, wherever standard input comes from";
-    for (Input input : {Input::closed, Input::null}) {
-        Terminal terminal({helper("exit_with"), "6"}, input);
+    for (const Locale& locale : {western, chinese}) {
+        Terminal terminal({helper("exit_with"), "0"}, Streams::terminal, locale);
+        ASSERT_TRUE(terminal.waitFor(prompt)) << locale.name;
+        terminal.waitForKeyMode();
+        terminal.press("k");
+        terminal.end();
+        // A terminal keeps the old title on its title stack; wine's console sets it again.
+        const std::string title = "\x1b]0;Tavrune IDE 程序运行插件 - Oltmera 出品\a";
+        const std::string set = (onWindows ? "" : "\x1b[22;0t") + title;
+        const std::string givenBack = onWindows ? "\x1b]0;" : "\x1b[23;0t";
+        const std::string screen = terminal.visible();
+        const std::size_t pushed = screen.find(set);
+        const std::size_t popped = screen.find(givenBack, pushed + 1);
+        EXPECT_NE(pushed, std::string::npos) << locale.name << ": " << screen;
+        EXPECT_NE(popped, std::string::npos) << locale.name << ": " << screen;
+        EXPECT_LT(pushed, screen.find("正在运行:")) << locale.name;
+        EXPECT_GT(popped, screen.find(prompt)) << locale.name;
+    }
+}
+
+// Nobody may be there to press a key: on POSIX when the terminal is not the input, on
+// Windows, where the key is read from the console whatever the input is, when the console
+// does not show the output (an IDE's panel, a build tool, CI).
+TEST(KeyWait, WithNobodyToPressAKeyThereIsNoWait)
+{
+    const std::vector<Streams> rows = onWindows ? std::vector<Streams>{Streams::outputPipe}
+                                                : std::vector<Streams>{Streams::inputClosed, Streams::inputNull};
+    for (Streams streams : rows) {
+        Terminal terminal({helper("exit_with"), "6"}, streams);
         EXPECT_EQ(terminal.end(), 6);
         EXPECT_TRUE(terminal.modesAsFound());
     }

@@ -1,5 +1,6 @@
 // The Windows builds are console programs that run on a bare Windows: nothing imported but
-// the system's own DLLs, the compiler's runtime linked in; their properties show the version.
+// the system's own DLLs, the compiler's runtime linked in, however the build was configured;
+// their properties show the version.
 
 #include <cstdio>
 #include <fstream>
@@ -53,6 +54,7 @@ TEST(WindowsBuild, IsAConsoleProgramImportingOnlySystemDllsWithItsVersion)
     const Case cases[] = {
         {WINDOWS_X86_EXE, "file format pei-i386", "Magic\t\t\t010b\t(PE32)\n"},
         {WINDOWS_X64_EXE, "file format pei-x86-64", "Magic\t\t\t020b\t(PE32+)\n"},
+        {WINDOWS_PLAIN_EXE, "file format pei-i386", "Magic\t\t\t010b\t(PE32)\n"},
     };
     const std::set<std::string> systemDlls = {"KERNEL32.dll", "msvcrt.dll"};
     for (const Case& c : cases) {
