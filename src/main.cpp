@@ -19,6 +19,16 @@ constexpr int launcherFailed = 125;
 constexpr int cannotRun = 126;
 constexpr int notFound = 127;
 
+// What the run cost, as far as the system can tell: a figure it cannot give is left out.
+void sayWhatItCost(const ChildEnd& end)
+{
+    const bool cpu = end.cpuSeconds >= 0;
+    const bool memory = end.peakMegabytes >= 0;
+    if (cpu && memory) say(Stream::err, texts.cost, end.cpuSeconds, end.peakMegabytes);
+    else if (cpu) say(Stream::err, texts.cpuTime, end.cpuSeconds);
+    else if (memory) say(Stream::err, texts.peakMemory, end.peakMegabytes);
+}
+
 }  // namespace
 
 // Runs the command line in this console. A child that could not start is said so, and
@@ -57,6 +67,12 @@ int launch(int argc, ArgChar* argv[])
 
     const ChildEnd end = execute_command(commandLine);
     say(Stream::out, texts.report, end.exitCode, static_cast<std::uint32_t>(end.exitCode), end.seconds);
+    // For a learner: how a crash ended the program, in words, and what the run took. On
+    // standard error, so that whatever reads the report finds it as it always was.
+    if (end.start == Start::ran) {
+        if (*end.ending != '\0') say(Stream::err, "%s", end.ending);
+        sayWhatItCost(end);
+    }
     say(Stream::out, texts.prompt);
     waitForKey();
 

@@ -35,6 +35,9 @@ struct ChildEnd {
     Start start;
     std::int32_t exitCode;  // what the child ended with, when it ran
     double seconds;         // from just before it was created until its end was seen
+    double cpuSeconds;      // its user and system time; below 0 when the system cannot tell
+    double peakMegabytes;   // its peak resident memory, in MiB; below 0 when the system cannot tell
+    char ending[512];       // how it ended, when not normally: a line of the launcher's own
     char reason[1024];      // why it did not run, in the system's words, UTF-8
 };
 

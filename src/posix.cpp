@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -19,6 +20,7 @@
 
 #include "platform.h"
 #include "split.h"
+#include "texts.h"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX asks us to declare it
 
@@ -93,6 +95,39 @@ ssize_t readKey(char* key, std::size_t size)
     return got;
 }
 
+// Adds to a line of the launcher's own, as much as fits.
+void append(char* line, std::size_t size, const char* format, ...)
+{
+    const std::size_t used = std::strlen(line);
+    va_list figures;
+    va_start(figures, format);
+    std::vsnprintf(line + used, size - used, format, figures);
+    va_end(figures);
+}
+
+// How a child that a signal killed ended: the signal's number and name, and what it means
+// to one who is learning, where that can be said.
+void describeSignal(int signal, bool coreDumped, char* line, std::size_t size)
+{
+    const char* const abbreviation = sigabbrev_np(signal);
+    if (abbreviation == nullptr) {
+        append(line, size, texts.killedByUnnamed, signal);
+    } else {
+        char name[32];
+        std::snprintf(name, sizeof name, "SIG%s", abbreviation);
+        append(line, size, texts.killedBy, signal, name);
+        for (const SignalWords& known : signalWords) {
+            if (std::strcmp(known.name, name) == 0) append(line, size, texts.words, known.words);
+        }
+    }
+    if (coreDumped) append(line, size, "%s", texts.coreDumped);
+}
+
+double seconds(const timeval& time)
+{
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
 ChildEnd failedStart(int error)
 {
     ChildEnd end{};
@@ -133,6 +168,9 @@ void claimConsole(const char* title)
 {
     // A reader that has gone away must not kill us: our writes fail quietly instead.
     std::signal(SIGPIPE, SIG_IGN);
+    // A caller may have left SIGCHLD ignored, and then the system would reap the child
+    // itself and keep from us how it ended. The child gets the default as well.
+    std::signal(SIGCHLD, SIG_DFL);
     // Asked to end while the child runs, we pass the request on and report its end.
     for (int signal : {SIGTERM, SIGHUP}) {
         if (!isIgnored(signal)) handle(signal, passOnEnd);
@@ -218,13 +256,18 @@ ChildEnd runChild(char* commandLine)
         end.seconds = secondsBetween(started, now());
     } else {
         int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        rusage usage{};
+        while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
         }
         end.seconds = secondsBetween(started, now());
         runningChild = 0;
         end.start = Start::ran;
         // A child killed by a signal ends as the shells report it: 128 + the signal.
         end.exitCode = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+        if (WIFSIGNALED(status)) describeSignal(WTERMSIG(status), WCOREDUMP(status), end.ending, sizeof end.ending);
+        end.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+        // Linux counts it in KiB; no program that ran takes none.
+        end.peakMegabytes = usage.ru_maxrss > 0 ? static_cast<double>(usage.ru_maxrss) / 1024 : -1;
     }
     sigaction(SIGINT, &interrupt, nullptr);
     sigaction(SIGQUIT, &quit, nullptr);

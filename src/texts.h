@@ -5,6 +5,8 @@
 // file or pipe as GBK (code page 936), the bytes that whatever captures the launcher's
 // output has always read. Where a text is a printf format, its comment names what fills it.
 
+#include <cstdint>
+
 #ifdef _WIN32
 #define PIMBREL_COMMAND "Pimbrel.exe"
 #else
@@ -19,6 +21,18 @@ struct Texts {
     const char* prompt;
     const char* cannotStart;  // the system's reason
     const char* noMemory;
+
+    // How a child ended that did not end normally, and what its run cost: each a line of
+    // its own after the report.
+    const char* killedBy;          // the signal's number and name, then its words or none
+    const char* killedByUnnamed;   // the number of a signal the system has no name for
+    const char* words;             // what they mean
+    const char* coreDumped;
+    const char* crashed;           // the status's words and name
+    const char* crashedUnknown;    // the status, of 0xC0000000 or above
+    const char* cost;              // the CPU seconds, the peak megabytes
+    const char* cpuTime;           // the CPU seconds, where the peak memory is not known
+    const char* peakMemory;        // the peak megabytes, where the CPU time is not known
 };
 
 inline constexpr Texts texts = {
@@ -29,4 +43,66 @@ inline constexpr Texts texts = {
     "\n按任意键继续...\n",
     "无法启动: %s\n",
     "无法分配命令行: 内存不足\n",
+
+    "\n程序被信号 %d (%s) 终止",
+    "\n程序被信号 %d 终止",
+    ": %s",
+    "，已生成核心转储",
+    "\n程序异常终止: %s (%s)",
+    "\n程序异常终止 (NTSTATUS 0x%08X)",
+    "\nCPU 时间 : %0.3f 秒   内存峰值 : %0.1f MB",
+    "\nCPU 时间 : %0.3f 秒",
+    "\n内存峰值 : %0.1f MB",
+};
+
+// What a signal that ended a child means, for those a learner meets.
+struct SignalWords {
+    const char* name;
+    const char* words;
+};
+
+inline constexpr SignalWords signalWords[] = {
+    {"SIGSEGV", "段错误，非法的内存访问"},
+    {"SIGBUS", "总线错误，非法的内存访问"},
+    {"SIGABRT", "程序调用 abort 中止 (如断言失败或未捕获的异常)"},
+    {"SIGFPE", "算术错误 (如整数除以零)"},
+    {"SIGILL", "非法指令"},
+    {"SIGTRAP", "断点或跟踪陷阱"},
+    {"SIGKILL", "被强制结束 (如内存不足时被系统结束)"},
+    {"SIGTERM", "被请求结束"},
+    {"SIGINT", "被 Ctrl-C 中断"},
+    {"SIGQUIT", "被 Ctrl-\\ 中断"},
+    {"SIGHUP", "终端已断开"},
+    {"SIGPIPE", "向已无人读取的管道写入"},
+    {"SIGXCPU", "超出 CPU 时间限制"},
+    {"SIGXFSZ", "超出文件大小限制"},
+    {"SIGSYS", "非法的系统调用"},
+};
+
+// What an exit status of Windows that is no program's own choice means.
+struct StatusWords {
+    std::uint32_t status;
+    const char* name;
+    const char* words;
+};
+
+inline constexpr StatusWords statusWords[] = {
+    {0xC0000005, "STATUS_ACCESS_VIOLATION", "访问冲突，非法的内存访问"},
+    {0xC00000FD, "STATUS_STACK_OVERFLOW", "栈溢出 (如递归过深)"},
+    {0xC0000094, "STATUS_INTEGER_DIVIDE_BY_ZERO", "整数除以零"},
+    {0xC0000095, "STATUS_INTEGER_OVERFLOW", "整数溢出"},
+    {0xC000008C, "STATUS_ARRAY_BOUNDS_EXCEEDED", "数组越界"},
+    {0xC000008E, "STATUS_FLOAT_DIVIDE_BY_ZERO", "浮点数除以零"},
+    {0xC0000090, "STATUS_FLOAT_INVALID_OPERATION", "无效的浮点运算"},
+    {0xC000001D, "STATUS_ILLEGAL_INSTRUCTION", "非法指令"},
+    {0xC0000096, "STATUS_PRIVILEGED_INSTRUCTION", "特权指令"},
+    {0xC0000409, "STATUS_STACK_BUFFER_OVERRUN", "栈缓冲区溢出或程序快速终止"},
+    {0xC0000374, "STATUS_HEAP_CORRUPTION", "堆损坏"},
+    {0xC000013A, "STATUS_CONTROL_C_EXIT", "被 Ctrl-C 中断"},
+    {0x80000003, "STATUS_BREAKPOINT", "断点"},
+    {0xC0000135, "STATUS_DLL_NOT_FOUND", "找不到程序需要的 DLL"},
+    {0xC0000139, "STATUS_ENTRYPOINT_NOT_FOUND", "DLL 中找不到程序需要的入口点"},
+    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "程序或 DLL 的格式不对 (如 32 位与 64 位混用)"},
+    {0xC0000142, "STATUS_DLL_INIT_FAILED", "DLL 初始化失败"},
+    {0xC0000017, "STATUS_NO_MEMORY", "内存不足"},
 };

@@ -10,8 +10,10 @@
 
 #include <conio.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include "platform.h"
+#include "texts.h"
 
 namespace {
 
@@ -108,6 +110,36 @@ double secondsSince(LONGLONG start)
     return static_cast<double>(now() - start) / static_cast<double>(frequency.QuadPart);
 }
 
+// How a child ended whose exit status is no program's own choice: what it means to one who
+// is learning, where that can be said. A program may return 3, 139 or 0x80004005 on
+// purpose: those are left alone.
+void describeStatus(DWORD status, char* line, std::size_t size)
+{
+    for (const StatusWords& known : statusWords) {
+        if (known.status == status) {
+            _snprintf(line, size - 1, texts.crashed, known.words, known.name);
+            return;
+        }
+    }
+    if (status >= 0xC0000000) _snprintf(line, size - 1, texts.crashedUnknown, static_cast<unsigned>(status));
+}
+
+double seconds(const FILETIME& time)
+{
+    return static_cast<double>(static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 1e7;
+}
+
+// What the child's run cost, read before its handle is closed; what the system cannot give
+// stays below 0. No program runs in no memory at all.
+void readCost(HANDLE process, ChildEnd& end)
+{
+    FILETIME created{}, exited{}, kernel{}, user{};
+    end.cpuSeconds = GetProcessTimes(process, &created, &exited, &kernel, &user) ? seconds(kernel) + seconds(user) : -1;
+    PROCESS_MEMORY_COUNTERS memory{};
+    const bool known = K32GetProcessMemoryInfo(process, &memory, sizeof memory) && memory.PeakWorkingSetSize > 0;
+    end.peakMegabytes = known ? static_cast<double>(memory.PeakWorkingSetSize) / 1048576 : -1;
+}
+
 ChildEnd failedStart(DWORD error, const wchar_t* commandLine)
 {
     ChildEnd end{};
@@ -178,16 +210,16 @@ ChildEnd runChild(wchar_t* commandLine)
     }
 
     WaitForSingleObject(process.hProcess, INFINITE);
-    const double seconds = secondsSince(started);
+    ChildEnd end{};
+    end.seconds = secondsSince(started);
+    end.start = Start::ran;
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
+    end.exitCode = static_cast<std::int32_t>(exitCode);
+    describeStatus(exitCode, end.ending, sizeof end.ending);
+    readCost(process.hProcess, end);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-
-    ChildEnd end{};
-    end.start = Start::ran;
-    end.exitCode = static_cast<std::int32_t>(exitCode);
-    end.seconds = seconds;
     return end;
 }
 
