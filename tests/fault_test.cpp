@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -159,7 +160,8 @@ TEST(Faults, OutputThatIsClosedFullOrGoneNeitherStopsTheChildNorLosesItsCode)
     for (const Case& c : cases) {
         Launch launch(c.child, c.output);
         EXPECT_EQ(launch.end(), c.status) << static_cast<int>(c.output) << " " << c.child[0];
-        EXPECT_EQ(launch.err, "");
+        const std::string killed = "\n程序被信号 13 (SIGPIPE) 终止: 向已无人读取的管道写入";
+        EXPECT_EQ(costIn(launch.err).before, c.status == 128 + SIGPIPE ? killed : "");
     }
 }
 
@@ -169,6 +171,49 @@ TEST(Faults, AReaderThatGoesAwayDuringTheRunDoesNotKillTheLauncher)
     ASSERT_TRUE(launch.waitFor("started"));
     launch.stopReading();
     EXPECT_EQ(launch.end(), 0);
+}
+
+// A caller may hand the launcher SIGCHLD ignored, which would have the system reap the
+// child before the launcher learns its status.
+TEST(Faults, AnIgnoredChildSignalFromTheCallerDoesNotLoseTheExitCode)
+{
+    Launch launch({helper("exit_with"), "7"}, Output::pipe, [] { std::signal(SIGCHLD, SIG_IGN); });
+    EXPECT_EQ(launch.end(), 7);
+    EXPECT_NE(launch.out.find(shown("进程退出返回值 7 (0x7)")), std::string::npos) << launch.out;
+}
+
+// Whether a crash left a core dump is the system's to decide, by its limits and its core
+// pattern: the launcher says so exactly when the system made one.
+TEST(Faults, ACoreDumpIsSaidWhenTheSystemMadeOne)
+{
+    const std::filesystem::path folder = testing::TempDir() + "pimbrel-core-" + std::to_string(getpid());
+    std::filesystem::create_directories(folder);
+    const auto dumpHere = [&folder] {
+        rlimit core{};
+        getrlimit(RLIMIT_CORE, &core);
+        core.rlim_cur = core.rlim_max;
+        setrlimit(RLIMIT_CORE, &core);
+        if (chdir(folder.c_str()) != 0) _exit(121);
+        // A launcher built with the address sanitizer would switch them off for itself, and so
+        // for its child.
+        setenv("ASAN_OPTIONS", "disable_coredump=0", 1);
+    };
+    // The same crash in the same place, without the launcher: did the system dump a core?
+    int status = 0;
+    const pid_t crash = fork();
+    if (crash == 0) {
+        dumpHere();
+        execl(helperFile("exit_with").c_str(), "exit_with", "abort", nullptr);
+        _exit(120);
+    }
+    waitpid(crash, &status, 0);
+
+    Launch launch({helper("exit_with"), "abort"}, Output::pipe, dumpHere);
+    EXPECT_EQ(launch.end(), 134);
+    const std::string core = WCOREDUMP(status) ? "，已生成核心转储" : "";
+    EXPECT_EQ(costIn(launch.err).before,
+              shown("\n程序被信号 6 (SIGABRT) 终止: 程序调用 abort 中止 (如断言失败或未捕获的异常)" + core));
+    std::filesystem::remove_all(folder);
 }
 
 TEST(Faults, TermAndHangupArePassedToTheChildAndItsEndReported)

@@ -220,6 +220,51 @@ std::string withoutTime(const std::string& out)
     return out.substr(0, begin) + "<t>" + out.substr(end);
 }
 
+namespace {
+
+// Reads a figure with so many decimals and the unit after it, and steps over both; -1 when
+// the text holds no such figure there.
+double figureAt(const std::string& text, std::size_t& at, std::size_t decimals, const std::string& unit)
+{
+    std::size_t end = at;
+    while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.')) ++end;
+    const std::string figure = text.substr(at, end - at);
+    const std::size_t point = figure.find('.');
+    if (point == 0 || point == std::string::npos || figure.size() - point - 1 != decimals ||
+        text.compare(end, unit.size(), unit) != 0) {
+        ADD_FAILURE() << "'" << text.substr(at) << "' is no figure with " << decimals << " decimals and" << unit;
+        return -1;
+    }
+    at = end + unit.size();
+    return std::stod(figure);
+}
+
+}  // namespace
+
+Cost costIn(const std::string& err)
+{
+    const std::string cpu = shown("\nCPU 时间 : "), memory = shown("\n内存峰值 : "), both = shown("   内存峰值 : ");
+    Cost cost;
+    std::size_t start = err.rfind(cpu), at = start;
+    if (start != std::string::npos) {
+        at += cpu.size();
+        cost.cpuSeconds = figureAt(err, at, 3, shown(" 秒"));
+        if (err.compare(at, both.size(), both) == 0) {
+            at += both.size();
+            cost.peakMegabytes = figureAt(err, at, 1, " MB");
+        }
+    } else if ((start = err.rfind(memory)) != std::string::npos) {
+        at = start + memory.size();
+        cost.peakMegabytes = figureAt(err, at, 1, " MB");
+    } else {
+        ADD_FAILURE() << "no cost of the run in:\n" << err;
+        return cost;
+    }
+    EXPECT_EQ(at, err.size()) << "the cost is not the last line:\n" << err;
+    cost.before = err.substr(0, start);
+    return cost;
+}
+
 std::vector<std::string> receivedArguments(const std::string& out)
 {
     // The child's lines stand last before the report; the command line above them may hold

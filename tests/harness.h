@@ -68,5 +68,15 @@ std::string unitsOf(const std::string& utf8);
 // it is a figure with three decimals.
 std::string withoutTime(const std::string& out);
 
+// The launcher's last line on standard error, what the child's run cost, after checking
+// its form: the figures it gives (a figure it leaves out is below 0), and all that stands
+// on standard error before it.
+struct Cost {
+    std::string before;
+    double cpuSeconds = -1;
+    double peakMegabytes = -1;
+};
+Cost costIn(const std::string& err);
+
 // The arguments a child received, from the lines print_args wrote.
 std::vector<std::string> receivedArguments(const std::string& out);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 
 #include "harness.h"
@@ -76,39 +78,88 @@ TEST(Running, ShowsTheRunningLineTheChildsOutputAndTheReport)
         const Outcome run = runLauncher({program, "x"}, locale);
         EXPECT_EQ(withoutTime(run.out), running(program + " x ") + "arg:" + hex(program) + shown("\n") +
                                             "arg:78" + shown("\n") + report("0", "0")) << locale.name;
-        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(costIn(run.err).before, "");
         EXPECT_EQ(run.status, 0);
     }
 }
 
-TEST(Running, EndsWithTheChildsExitCodeAndReportsItInDecimalAndHex)
+// A program that crashed is said so in words, on standard error before what the run cost; one
+// that chose its exit code is not, whatever the code.
+TEST(Running, EndsWithTheChildsExitCodeAndSaysInWordsWhatEndedACrash)
 {
     struct Case {
         Words how;
         int status;
         std::string decimal, hex;
+        std::string ending;  // the launcher's line on how it ended, if any
     };
     std::vector<Case> cases = {
-        {{"0"}, 0, "0", "0"},
-        {{"1"}, 1, "1", "1"},
-        {{"255"}, 255, "255", "FF"},
+        {{"0"}, 0, "0", "0", ""},
+        {{"1"}, 1, "1", "1", ""},
+        {{"255"}, 255, "255", "FF", ""},
+        {{"139"}, 139, "139", "8B", ""},
     };
+    // A Linux parent sees the low 8 bits of a Windows exit code.
     const std::vector<Case> own = onWindows ? std::vector<Case>{
-        // An access violation's code, all 32 bits of it; a Linux parent sees the low 8.
-        {{"0xC0000005"}, 5, "-1073741819", "C0000005"},
+        {{"null"}, 5, "-1073741819", "C0000005", "\n程序异常终止: 访问冲突，非法的内存访问 (STATUS_ACCESS_VIOLATION)"},
+        {{"divide"}, 0x94, "-1073741676", "C0000094", "\n程序异常终止: 整数除以零 (STATUS_INTEGER_DIVIDE_BY_ZERO)"},
+        {{"stack"}, 0xFD, "-1073741571", "C00000FD", "\n程序异常终止: 栈溢出 (如递归过深) (STATUS_STACK_OVERFLOW)"},
+        {{"0xC0000123"}, 0x23, "-1073741533", "C0000123", "\n程序异常终止 (NTSTATUS 0xC0000123)"},
+        {{"3"}, 3, "3", "3", ""},
+        {{"0x80004005"}, 5, "-2147467259", "80004005", ""},
     } : std::vector<Case>{
         // Killed by a signal: 128 + its number, as the shells report it.
-        {{"signal", "9"}, 137, "137", "89"},
-        {{"signal", "11"}, 139, "139", "8B"},
-        {{"signal", "6"}, 134, "134", "86"},
+        {{"null"}, 139, "139", "8B", "\n程序被信号 11 (SIGSEGV) 终止: 段错误，非法的内存访问"},
+        {{"abort"}, 134, "134", "86", "\n程序被信号 6 (SIGABRT) 终止: 程序调用 abort 中止 (如断言失败或未捕获的异常)"},
+        {{"divide"}, 136, "136", "88", "\n程序被信号 8 (SIGFPE) 终止: 算术错误 (如整数除以零)"},
+        {{"signal", "9"}, 137, "137", "89", "\n程序被信号 9 (SIGKILL) 终止: 被强制结束 (如内存不足时被系统结束)"},
+        {{"signal", "40"}, 168, "168", "A8", "\n程序被信号 40 终止"},
     };
     cases.insert(cases.end(), own.begin(), own.end());
+    // No core dumps: whether one is made is the system's to decide (a test of its own).
+    rlimit core{};
+    getrlimit(RLIMIT_CORE, &core);
+    core.rlim_cur = 0;
+    setrlimit(RLIMIT_CORE, &core);
     for (const Case& c : cases) {
         Words words{helper("exit_with")};
         words.insert(words.end(), c.how.begin(), c.how.end());
         const Outcome run = runLauncher(words);
-        EXPECT_EQ(run.status, c.status) << c.how.back();
+        EXPECT_EQ(run.status, c.status) << c.how[0];
         EXPECT_TRUE(withoutTime(run.out).ends_with(report(c.decimal, c.hex))) << run.out;
+        // Under wine a crash has wine's debugger write what it found before the launcher does.
+        const std::string before = costIn(run.err).before;
+        if (c.ending.empty()) EXPECT_EQ(before, "") << c.how[0];
+        else EXPECT_TRUE(before.ends_with(shown(c.ending))) << c.how[0] << ":\n" << before;
+    }
+}
+
+// What a run cost: natively the figures as the child itself can check them; under wine,
+// which reads no peak memory of another process and a CPU time of 0, the line as wine can
+// show it.
+TEST(Running, SaysWhatTheRunCostInCpuTimeAndPeakMemory)
+{
+    struct Case {
+        Words how;
+        double leastCpu, leastMemory, mostMemory;  // below 0: not checked
+    };
+    const std::vector<Case> cases = onWindows ? std::vector<Case>{
+        {{"cpu", "0.3"}, 0, -1, -1},
+    } : std::vector<Case>{
+        {{"memory", "64"}, 0, 64.0, 80.0},
+        {{"cpu", "0.3"}, 0.3, 0.1, 80.0},
+    };
+    for (const Case& c : cases) {
+        Words words{helper("exit_with")};
+        words.insert(words.end(), c.how.begin(), c.how.end());
+        const Outcome run = runLauncher(words);
+        EXPECT_EQ(run.status, 0);
+        const Cost cost = costIn(run.err);
+        EXPECT_GE(cost.cpuSeconds, c.leastCpu) << run.err;
+        if (c.leastMemory >= 0) {
+            EXPECT_GE(cost.peakMegabytes, c.leastMemory) << run.err;
+            EXPECT_LE(cost.peakMegabytes, c.mostMemory) << run.err;
+        }
     }
 }
 
