@@ -201,25 +201,6 @@ Outcome runLauncher(const std::vector<std::string>& arguments, const Locale& loc
     return run;
 }
 
-std::string withoutTime(const std::string& out)
-{
-    const std::string seconds = shown(" 秒");
-    const std::size_t end = out.rfind(seconds);
-    if (end == std::string::npos) {
-        ADD_FAILURE() << "no run time in:\n" << out;
-        return out;
-    }
-    std::size_t begin = end;
-    while (begin > 0 && (std::isdigit(static_cast<unsigned char>(out[begin - 1])) || out[begin - 1] == '.')) {
-        --begin;
-    }
-    const std::string_view figure(out.data() + begin, end - begin);
-    const std::size_t point = figure.find('.');
-    EXPECT_TRUE(point != std::string_view::npos && point > 0 && figure.size() - point == 4)
-        << "run time '" << figure << "' is not seconds with three decimals";
-    return out.substr(0, begin) + "<t>" + out.substr(end);
-}
-
 namespace {
 
 // Reads a figure with so many decimals and the unit after it, and steps over both; -1 when
@@ -240,6 +221,19 @@ double figureAt(const std::string& text, std::size_t& at, std::size_t decimals, 
 }
 
 }  // namespace
+
+std::string withoutTime(const std::string& out)
+{
+    const std::string label = shown("运行时间 : "), seconds = shown(" 秒");
+    const std::size_t start = out.rfind(label);
+    if (start == std::string::npos) {
+        ADD_FAILURE() << "no run time in:\n" << out;
+        return out;
+    }
+    std::size_t at = start + label.size();
+    figureAt(out, at, 3, seconds);
+    return out.substr(0, start + label.size()) + "<t>" + out.substr(at - seconds.size());
+}
 
 Cost costIn(const std::string& err)
 {
