@@ -48,6 +48,8 @@ sigset_t endSignals()
     return ends;
 }
 
+int fileOf(Stream stream) { return stream == Stream::out ? STDOUT_FILENO : STDERR_FILENO; }
+
 // Writes all of the text, or as much as the file takes before it fails.
 void writeAll(int file, const char* text)
 {
@@ -117,7 +119,9 @@ void describeSignal(int signal, bool coreDumped, char* line, std::size_t size)
         std::snprintf(name, sizeof name, "SIG%s", abbreviation);
         append(line, size, texts.killedBy, signal, name);
         for (const SignalWords& known : signalWords) {
-            if (std::strcmp(known.name, name) == 0) append(line, size, texts.words, known.words);
+            if (std::strcmp(known.name, name) != 0) continue;
+            append(line, size, texts.words, known.words);
+            break;
         }
     }
     if (coreDumped) append(line, size, "%s", texts.coreDumped);
@@ -207,12 +211,12 @@ void say(Stream stream, const char* format, ...)
     va_start(figures, format);
     std::vsnprintf(text, sizeof text, format, figures);
     va_end(figures);
-    writeAll(stream == Stream::out ? STDOUT_FILENO : STDERR_FILENO, text);
+    writeAll(fileOf(stream), text);
 }
 
 void sayCommandLine(Stream stream, const char* commandLine)
 {
-    writeAll(stream == Stream::out ? STDOUT_FILENO : STDERR_FILENO, commandLine);
+    writeAll(fileOf(stream), commandLine);
 }
 
 ChildEnd runChild(char* commandLine)
