@@ -19,6 +19,15 @@ constexpr int launcherFailed = 125;
 constexpr int cannotRun = 126;
 constexpr int notFound = 127;
 
+// Whether an argument is this word, written in ASCII.
+bool is(const ArgChar* argument, const char* word)
+{
+    for (; *word != '\0'; ++argument, ++word) {
+        if (*argument != static_cast<ArgChar>(*word)) return false;
+    }
+    return *argument == 0;
+}
+
 // What the run cost, as far as the system can tell: a figure it cannot give is left out.
 void sayWhatItCost(const ChildEnd& end)
 {
@@ -40,9 +49,14 @@ ChildEnd execute_command(ArgChar* commandLine)
     say(Stream::out, "\n\n");
 
     ChildEnd end = runChild(commandLine);
-    if (end.start != Start::ran) {
+    if (end.start == Start::notFound || end.start == Start::notRunnable) {
         say(Stream::err, texts.cannotStart, end.reason);
         end.exitCode = end.start == Start::notFound ? notFound : cannotRun;
+    }
+    // Never an exit code that was not read.
+    if (end.start == Start::lost) {
+        say(Stream::err, texts.cannotWait, end.reason);
+        end.exitCode = launcherFailed;
     }
     return end;
 }
@@ -51,6 +65,16 @@ namespace {
 
 int launch(int argc, ArgChar* argv[])
 {
+    // The only words of the launcher's own; anything else names the program to run.
+    if (argc == 2 && is(argv[1], "--help")) {
+        say(Stream::out, "%s\n%s\n%s", texts.banner, texts.usage, texts.statuses);
+        return 0;
+    }
+    if (argc == 2 && is(argv[1], "--version")) {
+        say(Stream::out, "%s", texts.version);
+        return 0;
+    }
+
     claimConsole(texts.banner);
     if (argc <= 1) {
         say(Stream::out, "%s\n%s\n", texts.banner, texts.usage);
@@ -66,6 +90,12 @@ int launch(int argc, ArgChar* argv[])
     }
 
     const ChildEnd end = execute_command(commandLine);
+    // Asked to end before the program started, the launcher leaves it unstarted, as asked.
+    if (end.start == Start::endAsked) {
+        releaseConsole();
+        std::free(commandLine);
+        return end.exitCode;
+    }
     say(Stream::out, texts.report, end.exitCode, static_cast<std::uint32_t>(end.exitCode), end.seconds);
     // For a learner: how a crash ended the program, in words, and what the run took. On
     // standard error, so that whatever reads the report finds it as it always was.

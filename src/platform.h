@@ -29,16 +29,18 @@ enum class Stream { out, err };
 void say(Stream stream, const char* format, ...);
 void sayCommandLine(Stream stream, const ArgChar* commandLine);
 
-enum class Start { ran, notFound, notRunnable };
+// Whether the child ran, and if not, why. A launcher asked to end before the child was
+// started does not start it; one that lost sight of its child cannot say how it ended.
+enum class Start { ran, notFound, notRunnable, endAsked, lost };
 
 struct ChildEnd {
     Start start;
-    std::int32_t exitCode;  // what the child ended with, when it ran
+    std::int32_t exitCode;  // what the child ended with, when it ran; when asked to end, 128 + the signal
     double seconds;         // from just before it was created until its end was seen
     double cpuSeconds;      // its user and system time; below 0 when the system cannot tell
     double peakMegabytes;   // its peak resident memory, in MiB; below 0 when the system cannot tell
     char ending[512];       // how it ended, when not normally: a line of the launcher's own
-    char reason[1024];      // why it did not run, in the system's words, UTF-8
+    char reason[1024];      // why it did not run, or why its end is not known: the system's words, UTF-8
 };
 
 // Starts the command line as a child in this console, with the launcher's environment,
@@ -47,5 +49,6 @@ struct ChildEnd {
 ChildEnd runChild(ArgChar* commandLine);
 
 // Holds the window open until a key is pressed; returns at once when there is no
-// terminal to hold open, or when the launcher has been asked to end.
+// terminal that shows the output, when the launcher is not the terminal's foreground job,
+// or when it has been asked to end.
 void waitForKey();

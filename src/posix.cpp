@@ -1,18 +1,23 @@
 // The launcher on POSIX systems: the terminal stands in for the console window, and the
 // child is started from the same command line a Windows child would be given.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -27,14 +32,34 @@ extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX asks
 namespace {
 
 int terminal = -1;                    // the controlling terminal, when there is one
+bool showsOutput = false;             // it is where our standard output goes
+bool titled = false;                  // our title stands on it, the one found saved below
+bool leadsGroup = false;              // our process group is ours: the caller's job, say
+bool pipeIgnored = false;             // SIGPIPE was ignored when we were started
 volatile sig_atomic_t runningChild;   // the child's pid while it runs, else 0
 volatile sig_atomic_t endRequested;   // SIGTERM or SIGHUP came: finish, do not linger
 
+// What the caller asks of the launcher, it asks of the program it runs. As timeout does,
+// the request goes to the whole job when we lead it, so that nothing the program started
+// lingers; never to a group we did not make. A stopped program would not see it until
+// continued.
 void passOnEnd(int signal)
 {
     const int interrupted = errno;
     endRequested = signal;
-    if (runningChild > 0) kill(runningChild, signal);
+    const pid_t child = runningChild;
+    if (child > 0) {
+        kill(child, signal);
+        kill(child, SIGCONT);
+        if (leadsGroup) {
+            // We are in the group too, and have the request already.
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigaction(signal, &ignore, nullptr);
+            kill(0, signal);
+            kill(0, SIGCONT);
+        }
+    }
     errno = interrupted;
 }
 
@@ -74,28 +99,14 @@ void handle(int signal, void (*handler)(int), struct sigaction* previous = nullp
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
-    // No SA_RESTART: a key wait must notice that it was asked to end.
+    // A write or a wait that a signal interrupts goes on; the key wait's ppoll still
+    // returns, as poll calls are never restarted.
+    action.sa_flags = SA_RESTART;
     sigaction(signal, &action, previous);
 }
 
-// Reads what one key press sends; 0 when asked to end first. The end signals are let
-// through only inside ppoll, so one that comes just before the wait cannot be missed.
-ssize_t readKey(char* key, std::size_t size)
-{
-    const sigset_t ends = endSignals();
-    sigset_t waiting;
-    sigprocmask(SIG_BLOCK, &ends, &waiting);
-    ssize_t got = 0;
-    while (endRequested == 0) {
-        pollfd ready{terminal, POLLIN, 0};
-        const int events = ppoll(&ready, 1, nullptr, &waiting);
-        if (events < 0 && errno == EINTR) continue;
-        if (events > 0) got = read(terminal, key, size);
-        if (got >= 0 || errno != EINTR) break;
-    }
-    sigprocmask(SIG_SETMASK, &waiting, nullptr);
-    return got;
-}
+// Only the terminal's foreground job may set its modes or read from it.
+bool inForeground() { return terminal >= 0 && tcgetpgrp(terminal) == getpgrp(); }
 
 // Adds to a line of the launcher's own, as much as fits.
 void append(char* line, std::size_t size, const char* format, ...)
@@ -152,6 +163,24 @@ double secondsBetween(const timespec& start, const timespec& end)
     return static_cast<double>(end.tv_sec - start.tv_sec) + static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e9;
 }
 
+// Where a program named without a slash is found, as posix_spawnp finds it: the first
+// executable file of that name on the PATH.
+std::string onPath(const char* name)
+{
+    if (std::strchr(name, '/') != nullptr) return name;
+    const char* const path = std::getenv("PATH");
+    std::string_view folders = path != nullptr ? path : "/bin:/usr/bin";
+    for (;;) {
+        const std::size_t end = std::min(folders.find(':'), folders.size());
+        std::string file(end == 0 ? "." : folders.substr(0, end));
+        file.append("/").append(name);
+        struct stat found {};
+        if (stat(file.c_str(), &found) == 0 && S_ISREG(found.st_mode) && access(file.c_str(), X_OK) == 0) return file;
+        if (end == folders.size()) return name;
+        folders.remove_prefix(end + 1);
+    }
+}
+
 // posix_spawnp with the arguments the child's C runtime would read from the command line;
 // returns 0 or the reason it could not start. The clock starts right before the child is
 // created, with all the launcher's own work done.
@@ -161,20 +190,128 @@ try {
     if (argv.empty()) return ENOENT;
     argv.push_back(nullptr);
     *started = now();
-    return posix_spawnp(child, argv[0], nullptr, attributes, argv.data(), environ);
+    int error = posix_spawnp(child, argv[0], nullptr, attributes, argv.data(), environ);
+    // A file of commands without "#!" is a script for sh, to execvp, env and the shells alike.
+    if (error == ENOEXEC) {
+        std::string script = onPath(argv[0]);
+        char shell[] = "/bin/sh";
+        argv[0] = script.data();
+        argv.insert(argv.begin(), shell);
+        error = posix_spawn(child, shell, nullptr, attributes, argv.data(), environ);
+    }
+    return error;
 } catch (const std::bad_alloc&) {
     return ENOMEM;
+}
+
+// The launcher's state while it waits for a key: what a signal asked of it.
+volatile sig_atomic_t endingSignal;   // one that would end the process
+volatile sig_atomic_t stoppingSignal; // one that would stop it
+
+void noteWhileWaiting(int signal)
+{
+    if (signal == SIGTSTP || signal == SIGTTIN || signal == SIGTTOU) stoppingSignal = signal;
+    else if (signal != SIGCONT) endingSignal = signal;
+}
+
+// Signals that the key wait takes itself: every one that would end or stop the launcher
+// and was not ignored when we were given it, and SIGCONT. SIGTERM and SIGHUP already end
+// the wait.
+class WaitSignals {
+public:
+    WaitSignals()
+    {
+        sigemptyset(&taken_);
+        for (int signal = 1; signal < NSIG; ++signal) {
+            if (leavesUsAlone(signal) || isIgnored(signal)) continue;
+            struct sigaction action {};
+            action.sa_handler = noteWhileWaiting;
+            sigfillset(&action.sa_mask);
+            if (sigaction(signal, &action, &previous_[signal]) == 0) sigaddset(&taken_, signal);
+        }
+        sigset_t blocked = endSignals();
+        for (int signal = 1; signal < NSIG; ++signal) {
+            if (sigismember(&taken_, signal) == 1) sigaddset(&blocked, signal);
+        }
+        // Let through only inside ppoll, so that none comes unseen just before it.
+        sigprocmask(SIG_BLOCK, &blocked, &open_);
+    }
+
+    ~WaitSignals()
+    {
+        for (int signal = 1; signal < NSIG; ++signal) {
+            if (sigismember(&taken_, signal) == 1) sigaction(signal, &previous_[signal], nullptr);
+        }
+        sigprocmask(SIG_SETMASK, &open_, nullptr);
+    }
+
+    WaitSignals(const WaitSignals&) = delete;
+    WaitSignals& operator=(const WaitSignals&) = delete;
+
+    // The mask under which signals may come.
+    const sigset_t* open() const { return &open_; }
+
+    // Takes the signal as the system would, now: ends or stops the process; returns if the
+    // process goes on (continued, or the signal did nothing).
+    void undergo(int signal)
+    {
+        struct sigaction asDefault {};
+        asDefault.sa_handler = SIG_DFL;
+        sigemptyset(&asDefault.sa_mask);
+        struct sigaction ours {};
+        sigaction(signal, &asDefault, &ours);
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, signal);
+        raise(signal);
+        sigprocmask(SIG_UNBLOCK, &one, nullptr);
+        sigprocmask(SIG_BLOCK, &one, nullptr);
+        sigaction(signal, &ours, nullptr);
+    }
+
+private:
+    static bool leavesUsAlone(int signal)
+    {
+        for (int left : {SIGKILL, SIGSTOP, SIGTERM, SIGHUP, SIGCHLD, SIGURG, SIGWINCH, SIGPIPE}) {
+            if (signal == left) return true;
+        }
+        return false;
+    }
+
+    sigset_t taken_{}, open_{};
+    struct sigaction previous_[NSIG] {};
+};
+
+// Reads what one key press sends; 0 when a signal came first, below 0 when the terminal
+// has nothing more to give (hung up, say).
+ssize_t readKey(const WaitSignals& signals, char* key, std::size_t size)
+{
+    pollfd ready{terminal, POLLIN, 0};
+    const int events = ppoll(&ready, 1, nullptr, signals.open());
+    if (events < 0) return errno == EINTR ? 0 : -1;
+    const ssize_t got = read(terminal, key, size);
+    if (got < 0 && errno == EINTR) return 0;
+    return got == 0 ? -1 : got;
+}
+
+// Puts the terminal's modes back, when it is ours to touch.
+void restoreModes(const termios& modes)
+{
+    if (inForeground()) tcsetattr(terminal, TCSADRAIN, &modes);
 }
 
 }  // namespace
 
 void claimConsole(const char* title)
 {
-    // A reader that has gone away must not kill us: our writes fail quietly instead.
+    // A reader that has gone away must not kill us: our writes fail quietly instead. The
+    // child gets SIGPIPE as we were given it.
+    pipeIgnored = isIgnored(SIGPIPE);
     std::signal(SIGPIPE, SIG_IGN);
     // A caller may have left SIGCHLD ignored, and then the system would reap the child
     // itself and keep from us how it ended. The child gets the default as well.
     std::signal(SIGCHLD, SIG_DFL);
+    leadsGroup = getpgrp() == getpid();
     // Asked to end while the child runs, we pass the request on and report its end.
     for (int signal : {SIGTERM, SIGHUP}) {
         if (!isIgnored(signal)) handle(signal, passOnEnd);
@@ -190,16 +327,23 @@ void claimConsole(const char* title)
         terminal = above;
         if (terminal < 0) return;
     }
+    // The title is for the window that shows our output, and a job in the background
+    // leaves the terminal alone.
+    // (tcgetpgrp answers only for the controlling terminal.)
+    showsOutput = tcgetpgrp(STDOUT_FILENO) >= 0;
+    if (!showsOutput || !inForeground()) return;
     // Save the terminal's title on its title stack, to give it back at the end.
     writeAll(terminal, "\033[22;0t\033]0;");
     writeAll(terminal, title);
     writeAll(terminal, "\007");
+    titled = true;
 }
 
 void releaseConsole()
 {
     if (terminal < 0) return;
-    writeAll(terminal, "\033[23;0t");
+    if (titled) writeAll(terminal, "\033[23;0t");
+    titled = false;
     close(terminal);
     terminal = -1;
 }
@@ -221,11 +365,11 @@ void sayCommandLine(Stream stream, const char* commandLine)
 
 ChildEnd runChild(char* commandLine)
 {
-    // Like system(): Ctrl-C and Ctrl-\ are for the child while it runs, which starts with
-    // the dispositions we were given, and with SIGPIPE at its default.
+    // Like system(): Ctrl-C and Ctrl-\ are for the child while it runs. The child starts
+    // with every signal as we were given it.
     sigset_t defaults;
     sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
+    if (!pipeIgnored) sigaddset(&defaults, SIGPIPE);
     for (int signal : {SIGINT, SIGQUIT}) {
         if (!isIgnored(signal)) sigaddset(&defaults, signal);
     }
@@ -233,6 +377,13 @@ ChildEnd runChild(char* commandLine)
     sigset_t mask;
     // Held back until the child's pid is known, so that none is lost in between.
     sigprocmask(SIG_BLOCK, &ends, &mask);
+    if (endRequested != 0) {
+        sigprocmask(SIG_SETMASK, &mask, nullptr);
+        ChildEnd end{};
+        end.start = Start::endAsked;
+        end.exitCode = 128 + endRequested;
+        return end;
+    }
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -244,14 +395,16 @@ ChildEnd runChild(char* commandLine)
     handle(SIGINT, SIG_IGN, &interrupt);
     handle(SIGQUIT, SIG_IGN, &quit);
 
+    // A program that dies of a signal cannot put back what it did to the terminal: as the
+    // shells do, we put back the modes it had before the program ran.
+    termios modes{};
+    const bool modesKnown = inForeground() && tcgetattr(terminal, &modes) == 0;
+
     pid_t child = 0;
     timespec started = now();
     const int error = spawn(commandLine, &attributes, &child, &started);
     posix_spawnattr_destroy(&attributes);
-    if (error == 0) {
-        runningChild = child;
-        if (endRequested != 0) kill(child, endRequested);
-    }
+    if (error == 0) runningChild = child;
     sigprocmask(SIG_SETMASK, &mask, nullptr);
 
     ChildEnd end{};
@@ -261,17 +414,26 @@ ChildEnd runChild(char* commandLine)
     } else {
         int status = 0;
         rusage usage{};
-        while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
+        pid_t waited = 0;
+        while ((waited = wait4(child, &status, 0, &usage)) < 0 && errno == EINTR) {
         }
         end.seconds = secondsBetween(started, now());
         runningChild = 0;
-        end.start = Start::ran;
-        // A child killed by a signal ends as the shells report it: 128 + the signal.
-        end.exitCode = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
-        if (WIFSIGNALED(status)) describeSignal(WTERMSIG(status), WCOREDUMP(status), end.ending, sizeof end.ending);
-        end.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-        // Linux counts it in KiB; no program that ran takes none.
-        end.peakMegabytes = usage.ru_maxrss > 0 ? static_cast<double>(usage.ru_maxrss) / 1024 : -1;
+        if (waited < 0) {
+            end.start = Start::lost;
+            std::snprintf(end.reason, sizeof end.reason, "%s", std::strerror(errno));
+        } else {
+            end.start = Start::ran;
+            // A child killed by a signal ends as the shells report it: 128 + the signal.
+            end.exitCode = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+            if (WIFSIGNALED(status)) {
+                describeSignal(WTERMSIG(status), WCOREDUMP(status), end.ending, sizeof end.ending);
+                if (modesKnown) restoreModes(modes);
+            }
+            end.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+            // Linux counts it in KiB; no program that ran takes none.
+            end.peakMegabytes = usage.ru_maxrss > 0 ? static_cast<double>(usage.ru_maxrss) / 1024 : -1;
+        }
     }
     sigaction(SIGINT, &interrupt, nullptr);
     sigaction(SIGQUIT, &quit, nullptr);
@@ -280,9 +442,11 @@ ChildEnd runChild(char* commandLine)
 
 void waitForKey()
 {
-    // Without a terminal to read (an IDE's pipes, CI) there is no window to hold open.
-    if (terminal < 0 || !isatty(STDIN_FILENO) || endRequested) return;
-    termios saved {};
+    // Only the terminal that shows the prompt has someone to press a key; without one (an
+    // IDE's pipes, CI, a log file) there is no window to hold open. Whatever the input is,
+    // the key is read from the terminal.
+    if (!showsOutput || endRequested != 0 || !inForeground()) return;
+    termios saved{};
     if (tcgetattr(terminal, &saved) != 0) return;
 
     // One key, unechoed, without Enter; Ctrl-C is a key like any other here.
@@ -291,11 +455,26 @@ void waitForKey()
     raw.c_iflag &= ~static_cast<tcflag_t>(IXON);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    // TCSAFLUSH drops what was typed before the prompt: only a key pressed now counts.
-    if (tcsetattr(terminal, TCSAFLUSH, &raw) != 0) return;
 
+    WaitSignals signals;
+    endingSignal = 0;
+    stoppingSignal = 0;
     char key[32];
-    const ssize_t got = readKey(key, sizeof key);
+    ssize_t got = 0;
+    while (got == 0 && endRequested == 0 && endingSignal == 0) {
+        // Stopped, the launcher gives the terminal back to the shell as it found it, and
+        // waits on once it is the foreground job again (fg), as less and vi do.
+        if (stoppingSignal != 0 || !inForeground()) {
+            const int stop = stoppingSignal != 0 ? stoppingSignal : SIGTTIN;
+            stoppingSignal = 0;
+            restoreModes(saved);
+            signals.undergo(stop);
+            if (!inForeground()) break;
+        }
+        // TCSAFLUSH drops what was typed before the prompt: only a key pressed now counts.
+        if (tcsetattr(terminal, TCSAFLUSH, &raw) != 0) break;
+        got = readKey(signals, key, sizeof key);
+    }
     // An arrow or function key sends several bytes; let them arrive and drop them all, so
     // that none is left for the shell.
     if (got > 0 && key[0] == '\033') {
@@ -303,6 +482,15 @@ void waitForKey()
         while (poll(&more, 1, 25) > 0 && read(terminal, key, sizeof key) > 0) {
         }
     }
-    tcflush(terminal, TCIFLUSH);
-    tcsetattr(terminal, TCSANOW, &saved);
+    if (inForeground()) {
+        tcflush(terminal, TCIFLUSH);
+        tcsetattr(terminal, TCSANOW, &saved);
+    }
+
+    // A signal that ends the launcher finds the terminal and its title as they were found,
+    // and then ends it as it would have.
+    if (endingSignal != 0) {
+        releaseConsole();
+        signals.undergo(endingSignal);
+    }
 }

@@ -13,14 +13,24 @@
 #define PIMBREL_COMMAND "pimbrel"
 #endif
 
+// What a signal's end makes of the exit status, where there are signals.
+#ifdef _WIN32
+#define PIMBREL_SIGNAL_STATUS ""
+#else
+#define PIMBREL_SIGNAL_STATUS "  128+N  程序被信号 N 终止\n"
+#endif
+
 struct Texts {
     const char* banner;       // the console title, and the first line of the usage
     const char* usage;
+    const char* statuses;     // what --help adds to the usage
+    const char* version;
     const char* running;      // before the command line, which an empty line follows
     const char* report;       // the exit code, the same bits in hex, the seconds
     const char* prompt;
     const char* cannotStart;  // the system's reason
     const char* noMemory;
+    const char* cannotWait;   // the system's reason
 
     // How a child ended that did not end normally, and what its run cost: each a line of
     // its own after the report.
@@ -38,11 +48,18 @@ struct Texts {
 inline constexpr Texts texts = {
     "Tavrune IDE 程序运行插件 - Oltmera 出品",
     "用法: " PIMBREL_COMMAND " <EXE 路径> <参数 ...>",
+    "\n退出状态: 程序的退出返回值，除非\n"
+    "  1      没有指定程序\n"
+    "  125    启动器自身出错 (如内存不足)\n"
+    "  126    程序无法启动\n"
+    "  127    找不到程序\n" PIMBREL_SIGNAL_STATUS,
+    "pimbrel " PIMBREL_VERSION "\n",
     "正在运行:",
     "\n进程退出返回值 %d (0x%X)   运行时间 : %0.3f 秒",
     "\n按任意键继续...\n",
     "无法启动: %s\n",
     "无法分配命令行: 内存不足\n",
+    "无法等待程序结束: %s\n",
 
     "\n程序被信号 %d (%s) 终止",
     "\n程序被信号 %d 终止",
