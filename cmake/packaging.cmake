@@ -29,12 +29,15 @@ if(NOT WIN32)
 endif()
 
 if(WIN32)
-  # The Windows build: a zip of Pimbrel.exe (with its version resource) and a short text
-  # for Windows users, who place the exe beside their IDE.
+  # The Windows build: a zip of Pimbrel.exe (with its version resource), a short text for
+  # Windows users, who place the exe beside their IDE, and the licence; both texts with
+  # CRLF and a .txt name, so that a double click opens them in Notepad.
   install(TARGETS pimbrel RUNTIME DESTINATION .)
   # Notepad of every Windows version reads it: UTF-8 with a byte order mark, CRLF.
   configure_file(docs/windows-readme.txt.in README.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
+  configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME Pimbrel-${PROJECT_VERSION}-win32)
