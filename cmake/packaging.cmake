@@ -6,21 +6,45 @@ include(GNUInstallDirs)
 set(CPACK_PACKAGE_NAME pimbrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Pimbrel developers")
-set(CPACK_PACKAGE_CONTACT "The Pimbrel developers")
+set(CPACK_PACKAGE_CONTACT "The Pimbrel developers <pimbrel@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "console launcher that runs a program for an IDE and keeps its window open")
+# Debian wants the lines of the long description short: at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Pimbrel is the program an editor or IDE starts to run a user's program in a
-terminal. It shows the command line, runs the program, reports its exit code and
-run time, and waits for a key so that the program's output can be read.")
+    "Pimbrel is the program an editor or IDE starts to run a user's program
+in a terminal. It shows the command line, runs the program, reports its
+exit code and run time, and waits for a key so that the program's output
+can be read.")
 set(CPACK_STRIP_FILES ON)
 
 if(NOT WIN32)
   # The native build: the binary, its manual page and its docs, as a Debian package.
   configure_file(docs/pimbrel.1.in pimbrel.1 @ONLY)
+  # The manual page and the changelog go in gzipped, as Debian ships them; -n leaves the
+  # name and the time out, so the same text always makes the same bytes.
+  function(install_gzipped source destination)
+    get_filename_component(name ${source} NAME)
+    set(gzipped ${PROJECT_BINARY_DIR}/gzipped/${name}.gz)
+    add_custom_command(OUTPUT ${gzipped}
+      COMMAND sh -c "gzip -9n <\"$0\" >\"$1\"" ${source} ${gzipped}
+      DEPENDS ${source} VERBATIM)
+    add_custom_target(gzip_${name} ALL DEPENDS ${gzipped})
+    install(FILES ${gzipped} DESTINATION ${destination})
+  endfunction()
+  file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/gzipped)
   install(TARGETS pimbrel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PROJECT_BINARY_DIR}/pimbrel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Stripped as Debian strips binaries: the compilers' version strings in .comment go too.
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:pimbrel>\"
+      COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
+  install_gzipped(${PROJECT_BINARY_DIR}/pimbrel.1 ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES README.md docs/editors.md docs/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install_gzipped(${PROJECT_SOURCE_DIR}/docs/changelog ${CMAKE_INSTALL_DOCDIR})
+  # Lintian takes the static PIE for a shared library; the file says why it is one.
+  install(FILES docs/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+    RENAME pimbrel)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -29,12 +53,15 @@ if(NOT WIN32)
 endif()
 
 if(WIN32)
-  # The Windows build: a zip of Pimbrel.exe (with its version resource) and a short text
-  # for Windows users, who place the exe beside their IDE.
+  # The Windows build: a zip of Pimbrel.exe (with its version resource), a short text for
+  # Windows users, who place the exe beside their IDE, and the licence; both texts with
+  # CRLF and a .txt name, so that a double click opens them in Notepad.
   install(TARGETS pimbrel RUNTIME DESTINATION .)
   # Notepad of every Windows version reads it: UTF-8 with a byte order mark, CRLF.
   configure_file(docs/windows-readme.txt.in README.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
+  configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME Pimbrel-${PROJECT_VERSION}-win32)

@@ -20,7 +20,7 @@ check "groff" groff -ww -z -man "$page"
 check "groff in the C locale" env LC_ALL=C groff -Tascii -ww -z -man "$page"
 check "mandoc" mandoc -T lint -W style "$page"
 # Every section a reader looks for is there.
-for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" EXAMPLES; do
+for section in NAME SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" EXAMPLES; do
     grep -qx "\.SH $section" "$page" || { echo "no $section section in $page"; failed=1; }
 done
 exit $failed

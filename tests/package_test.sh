@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Makes the Debian package of this build, installs it into a scratch root with dpkg, and
-# runs the installed pimbrel on a program.
-# Usage: package_test.sh <build folder> <project version> <print_args helper>
+# Makes the Debian package of this build, checks it with lintian, installs it into a
+# scratch root with dpkg, and runs the installed pimbrel on a program.
+# Usage: package_test.sh <build folder> <project version> <print_args helper> <LICENSE>
 set -euo pipefail
 build=$1
 version=$2
 print_args=$3
+license=$4
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -22,15 +23,28 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "version is '$(field Version)', the project's is $version"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture is '$(field Architecture)'"
 
-# The package holds the program, its manual page and its docs, and nothing else.
+# The package holds the program, its manual page, its docs and the override that explains
+# the static link to lintian, and nothing else.
 listed=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
 expected=$(printf '%s\n' \
     ./usr/bin/pimbrel \
     ./usr/share/doc/pimbrel/README.md \
+    ./usr/share/doc/pimbrel/changelog.gz \
     ./usr/share/doc/pimbrel/copyright \
     ./usr/share/doc/pimbrel/editors.md \
-    ./usr/share/man/man1/pimbrel.1 | sort)
+    ./usr/share/lintian/overrides/pimbrel \
+    ./usr/share/man/man1/pimbrel.1.gz | sort)
 [ "$listed" = "$expected" ] || fail "the package holds:"$'\n'"$listed"$'\n'"expected:"$'\n'"$expected"
+
+# Debian's own checker finds no error and no warning. Its exit status alone does not
+# tell: it ends with 0 after warnings, and as root it says so on standard error.
+command -v lintian >/dev/null || fail "lintian is not installed"
+lintian_status=0
+lintian --fail-on error,warning "$deb" >"$scratch/lintian.log" 2>&1 || lintian_status=$?
+if [ $lintian_status -ne 0 ] || grep -q '^[EW]: ' "$scratch/lintian.log"; then
+    cat "$scratch/lintian.log"
+    fail "lintian ended with $lintian_status and the complaints above"
+fi
 
 # dpkg -i into a root of its own, with a database of its own; the libraries the program
 # links are this system's, so its dependencies are taken as met.
@@ -58,4 +72,13 @@ setsid -w "$root/usr/bin/pimbrel" sh -c "exit 42" </dev/null >/dev/null 2>&1 || 
 
 # man finds the installed page.
 man --manpath="$root/usr/share/man" -w pimbrel >/dev/null || fail "man does not find pimbrel"
+
+# The changelog's newest entry is this version's, and the copyright file carries the
+# licence as LICENSE words it.
+doc=$root/usr/share/doc/pimbrel
+newest=$(gzip -dc "$doc/changelog.gz" | head -n 1)
+[[ $newest == "pimbrel ($version) "* ]] || fail "the changelog's newest entry is '$newest', not $version's"
+sed -n '/^License: Expat$/,$ { /^ /p }' "$doc/copyright" | sed 's/^ //; s/^\.$//' >"$scratch/licence" &&
+    tail -n +5 "$license" | cmp -s - "$scratch/licence" ||
+    fail "the copyright file's Expat text is not the permission notice in $license"
 echo "ok: $(basename "$deb") installs and runs"
