@@ -24,7 +24,10 @@ constexpr std::size_t longestCommandLine = 32767;
 // and what every tool that has read its output so far expects.
 constexpr UINT gbk = 936;
 
-wchar_t foundTitle[1024];  // the console's title before ours, to give back at the end
+// The console's title before ours, to give back at the end: no title is longer than this
+// (the system's buffer for it is under 64 KiB). Known only when it could be read.
+wchar_t foundTitle[32768];
+bool titleFound = false;
 
 // Ctrl-C and Ctrl-Break while the child runs are the child's to act on; the launcher stays
 // to report how it ended. Child processes do not inherit a handler routine, so unlike
@@ -174,11 +177,18 @@ ChildEnd failedStart(DWORD error, const wchar_t* commandLine)
 
 void claimConsole(const char* title)
 {
-    GetConsoleTitleW(foundTitle, sizeof foundTitle / sizeof *foundTitle);
+    // An empty title reads as 0 units with no error; without a console, the call fails.
+    SetLastError(ERROR_SUCCESS);
+    titleFound = GetConsoleTitleW(foundTitle, sizeof foundTitle / sizeof *foundTitle) > 0 ||
+                 GetLastError() == ERROR_SUCCESS;
     SetConsoleTitleW(Wide(title).text);
 }
 
-void releaseConsole() { SetConsoleTitleW(foundTitle); }
+// A title that could not be read is left as it is, rather than replaced with nothing.
+void releaseConsole()
+{
+    if (titleFound) SetConsoleTitleW(foundTitle);
+}
 
 void say(Stream stream, const char* format, ...)
 {
@@ -209,15 +219,21 @@ ChildEnd runChild(wchar_t* commandLine)
         return end;
     }
 
-    WaitForSingleObject(process.hProcess, INFINITE);
     ChildEnd end{};
-    end.seconds = secondsSince(started);
-    end.start = Start::ran;
     DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    end.exitCode = static_cast<std::int32_t>(exitCode);
-    describeStatus(exitCode, end.ending, sizeof end.ending);
-    readCost(process.hProcess, end);
+    const bool ended = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(process.hProcess, &exitCode);
+    if (ended) {
+        end.start = Start::ran;
+        end.exitCode = static_cast<std::int32_t>(exitCode);
+        describeStatus(exitCode, end.ending, sizeof end.ending);
+        readCost(process.hProcess, end);
+    } else {
+        // The system's words for it, as for a start that failed.
+        end = failedStart(GetLastError(), commandLine);
+        end.start = Start::lost;
+    }
+    end.seconds = secondsSince(started);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return end;
