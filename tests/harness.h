@@ -1,8 +1,12 @@
 #pragma once
 
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include <sys/types.h>
 
 // Runs the real launcher binary and captures what a user or an IDE would see.
 //
@@ -11,6 +15,8 @@
 // them is said here, and the tests pick their rows with `onWindows`.
 
 inline constexpr bool onWindows = PIMBREL_WINDOWS;
+
+using Words = std::vector<std::string>;
 
 // The locale the launcher runs in, and what the test's arguments are written in. Under
 // wine the locale decides the ANSI code page: the bytes a child that reads narrow arguments
@@ -27,19 +33,89 @@ inline constexpr Locale chinese{"zh_CN.UTF-8", "GBK"};
 inline constexpr Locale westernText{"C.UTF-8", "UTF-8"};
 inline constexpr Locale chineseText{"zh_CN.UTF-8", "UTF-8"};
 
+// One of the standard streams of a process a test starts. Left unnamed, each is the
+// driver's own: the terminal on a pseudo-terminal; otherwise no input, and outputs that the
+// test reads.
+struct Stream {
+    enum class Kind { own, closed, file, pipe, brokenPipe };
+    Kind kind;
+    std::string text;  // a file's name, or what a pipe holds as input
+
+    Stream(Kind kind = Kind::own, const std::string& text = "") : kind(kind), text(text) {}
+
+    static Stream closed() { return {Kind::closed}; }
+    // Read as input; emptied and written as output.
+    static Stream file(const std::string& name) { return {Kind::file, name}; }
+    // As input, these bytes and then the end (no more than a pipe holds); as output, a pipe
+    // that nobody reads, so never to be written more than it holds.
+    static Stream pipe(const std::string& input = "") { return {Kind::pipe, input}; }
+    // As output, a pipe whose reader went away before the process started.
+    static Stream brokenPipe() { return {Kind::brokenPipe}; }
+};
+struct Streams {
+    Stream in = {}, out = {}, err = {};
+};
+
+// A program and the launcher's environment in the locale, made before a fork: the child may
+// run under a memory limit, and has nothing left to allocate.
+class Command {
+public:
+    Command(Words words, const Locale& locale);
+    Command(const Command&) = delete;
+    Command& operator=(const Command&) = delete;
+
+    // In a forked child: closes all but the standard streams, sets those up as described from
+    // the ones it has, runs `inChild` (to set signal dispositions, limits...) and execs.
+    [[noreturn]] void exec(const Streams& streams = {}, const std::function<void()>& inChild = {}) const;
+
+private:
+    Words words_, environment_;
+    std::vector<char*> argv_, envp_;
+};
+
+// The launcher with these arguments, written in the locale's code page.
+Command launcher(const Words& arguments, const Locale& locale);
+
+// Waits for the process: its exit status, or 128 + the signal it died of.
+int reap(pid_t pid);
+
+// The launcher without a terminal, in a session of its own, driven while it runs: what it
+// writes to the outputs that are the driver's own is read into `out` and `err`.
+class Launch {
+public:
+    explicit Launch(const Words& arguments, const Streams& streams = {},
+                    const Locale& locale = western, const std::function<void()>& inChild = {});
+    Launch(const Launch&) = delete;
+    Launch& operator=(const Launch&) = delete;
+    ~Launch();
+
+    // Reads until its output holds the text; false if the output ended first.
+    bool waitFor(const std::string& text);
+    // The reader of its standard output goes away.
+    void stopReading();
+    void signal(int number) const { kill(pid_, number); }
+    pid_t pid() const { return pid_; }
+    // Reads to the end and returns its exit status, or 128 + the signal it died of.
+    int end();
+
+    std::string out, err;
+
+private:
+    bool readSome();
+
+    pid_t pid_ = -1;
+    int out_ = -1, err_ = -1;
+    int status_ = -1;
+};
+
 struct Outcome {
     std::string out;
     std::string err;
     int status;  // the exit status, or 128 + the signal the launcher died of
 };
 
-// The launcher with these arguments, without a terminal, its input from /dev/null.
-Outcome runLauncher(const std::vector<std::string>& arguments, const Locale& locale = western);
-
-// The command that starts the launcher, and the environment it runs in, for tests that
-// start it themselves.
-std::vector<std::string> launcherCommand();
-std::vector<std::string> launcherEnvironment(const Locale& locale = western);
+// The launcher with these arguments, run to its end with the driver's own streams.
+Outcome runLauncher(const Words& arguments, const Locale& locale = western);
 
 // How the launcher names a file of this system (under wine: Z:\ and backslashes).
 std::string launcherName(const std::filesystem::path& file);
@@ -79,4 +155,4 @@ struct Cost {
 Cost costIn(const std::string& err);
 
 // The arguments a child received, from the lines print_args wrote.
-std::vector<std::string> receivedArguments(const std::string& out);
+Words receivedArguments(const std::string& out);

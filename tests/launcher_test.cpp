@@ -16,8 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Words = std::vector<std::string>;
-
 std::string report(const std::string& code, const std::string& hex)
 {
     return shown("\n进程退出返回值 " + code + " (0x" + hex + ")   运行时间 : <t> 秒\n按任意键继续...\n");
