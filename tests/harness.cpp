@@ -156,7 +156,7 @@ void setUp(int fd, const Stream& stream)
 
 }  // namespace
 
-void Command::exec(const Streams& streams, const std::function<void()>& inChild) const
+void Command::exec(const Streams& streams, const std::function<void()>& inChild)
 {
     close_range(3, ~0U, 0);
     const Stream* each[] = {&streams.in, &streams.out, &streams.err};
@@ -164,8 +164,9 @@ void Command::exec(const Streams& streams, const std::function<void()>& inChild)
     for (int fd = 0; fd < 3; ++fd) {
         if (each[fd]->kind == Stream::Kind::closed) close(fd);
     }
+    environ = envp_.data();  // which the hook may change too
     if (inChild) inChild();
-    execve(argv_[0], argv_.data(), envp_.data());
+    execve(argv_[0], argv_.data(), environ);
     _exit(120);
 }
 
@@ -187,7 +188,7 @@ int reap(pid_t pid)
 Launch::Launch(const Words& arguments, const Streams& streams, const Locale& locale,
                const std::function<void()>& inChild)
 {
-    const Command command = launcher(arguments, locale);
+    Command command = launcher(arguments, locale);
     int outPipe[2], errPipe[2];
     EXPECT_EQ(pipe(outPipe), 0);
     EXPECT_EQ(pipe(errPipe), 0);

@@ -65,8 +65,9 @@ public:
     Command& operator=(const Command&) = delete;
 
     // In a forked child: closes all but the standard streams, sets those up as described from
-    // the ones it has, runs `inChild` (to set signal dispositions, limits...) and execs.
-    [[noreturn]] void exec(const Streams& streams = {}, const std::function<void()>& inChild = {}) const;
+    // the ones it has, runs `inChild` (to set signal dispositions, limits, the environment...)
+    // and execs.
+    [[noreturn]] void exec(const Streams& streams = {}, const std::function<void()>& inChild = {});
 
 private:
     Words words_, environment_;

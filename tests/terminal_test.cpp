@@ -154,7 +154,7 @@ private:
 
     // In the child, on the terminal: the launcher runs as a program of a shell would, and
     // what it left unread in the terminal's input afterwards is reported on the screen.
-    [[noreturn]] static void runThenReportLeftovers(const Command& launcher, const Streams& streams,
+    [[noreturn]] static void runThenReportLeftovers(Command launcher, const Streams& streams,
                                                     const std::function<void()>& inChild)
     {
         // As a shell does: the launcher gets a process group of its own in the foreground.
