@@ -135,15 +135,13 @@ public:
 private:
     explicit Terminal(const std::function<void()>& onTerminal)
     {
-        termios modes{};
-        modes.c_iflag = ICRNL | IXON;
-        modes.c_oflag = OPOST | ONLCR;
-        modes.c_cflag = CS8 | CREAD;
-        modes.c_lflag = ISIG | ICANON | ECHO | ECHOE | ECHOK | IEXTEN;
-        cfmakeraw(&found_);  // only to fill the control characters with something sane
-        found_ = modes;
+        found_.c_iflag = ICRNL | IXON;
+        found_.c_oflag = OPOST | ONLCR;
+        found_.c_cflag = CS8 | CREAD;
+        found_.c_lflag = ISIG | ICANON | ECHO | ECHOE | ECHOK | IEXTEN;
         found_.c_cc[VINTR] = 3;
         found_.c_cc[VQUIT] = 034;
+        found_.c_cc[VSUSP] = 032;  // Ctrl-Z
         found_.c_cc[VEOF] = 4;
         found_.c_cc[VMIN] = 1;
         cfsetspeed(&found_, B38400);
