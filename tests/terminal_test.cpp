@@ -34,6 +34,12 @@ public:
     {
     }
 
+    // Any program as the terminal's first process, such as a shell the test types into.
+    static Terminal running(const Words& program, const Locale& locale = western)
+    {
+        return Terminal([&] { Command(program, locale).exec(); });
+    }
+
     ~Terminal()
     {
         if (pid_ > 0 && status_ < 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
@@ -113,7 +119,7 @@ public:
 
     const std::string& screen() const { return screen_; }
 
-    // The launcher leads the terminal's foreground process group.
+    // The launcher, or the shell's job, leads the terminal's foreground process group.
     void signalForeground(int number) { kill(tcgetpgrp(master_), number); }
 
     // The screen without the cursor escapes wine wraps around each character it shows.
