@@ -55,12 +55,12 @@ TEST(Faults, OutputThatIsClosedFullOrGoneNeitherStopsTheChildNorLosesItsCode)
         int status;
     };
     const Case cases[] = {
-        {{.out = Stream::closed()}, {helper("exit_with"), "7"}, 7},
-        {{.out = Stream::file("/dev/full")}, {helper("exit_with"), "7"}, 7},
-        {{.out = Stream::brokenPipe()}, {helper("exit_with"), "7"}, 7},
-        {{.out = Stream::closed()}, {helper("print_args"), "x"}, 0},
+        {{.out = {Stream::closed}}, {helper("exit_with"), "7"}, 7},
+        {{.out = {Stream::file, "/dev/full"}}, {helper("exit_with"), "7"}, 7},
+        {{.out = {Stream::brokenPipe}}, {helper("exit_with"), "7"}, 7},
+        {{.out = {Stream::closed}}, {helper("print_args"), "x"}, 0},
         // The child starts with SIGPIPE at its default, so writing into the dead pipe kills it.
-        {{.out = Stream::brokenPipe()}, {helper("print_args"), "x"}, 128 + SIGPIPE},
+        {{.out = {Stream::brokenPipe}}, {helper("print_args"), "x"}, 128 + SIGPIPE},
     };
     for (const Case& c : cases) {
         Launch launch(c.child, c.streams);
@@ -106,7 +106,7 @@ TEST(Faults, ACoreDumpIsSaidWhenTheSystemMadeOne)
     // The same crash in the same place, without the launcher: did the system dump a core?
     int status = 0;
     const pid_t crash = fork();
-    if (crash == 0) Command({helperFile("exit_with"), "abort"}, western).exec({}, dumpHere);
+    if (crash == 0) exec({helperFile("exit_with"), "abort"}, western, {}, dumpHere);
     waitpid(crash, &status, 0);
 
     Launch launch({helper("exit_with"), "abort"}, {}, western, dumpHere);
@@ -122,7 +122,7 @@ TEST(Faults, TermAndHangupArePassedToTheChildAndItsEndReported)
     for (int signal : {SIGTERM, SIGHUP}) {
         Launch launch({helper("sleeper"), "60000"});
         ASSERT_TRUE(launch.waitFor("started"));
-        launch.signal(signal);
+        kill(launch.pid, signal);
         EXPECT_EQ(launch.end(), 128 + signal);
         const std::string code = std::to_string(128 + signal);
         EXPECT_NE(launch.out.find(shown("进程退出返回值 " + code + " (0x")), std::string::npos) << launch.out;
@@ -161,7 +161,7 @@ TEST(Faults, ArgumentsOverTheSystemsLimitAreAStartFailure)
     Launch launch(manyArguments(100000));
     ASSERT_TRUE(launch.waitFor(shown("正在运行:")));
     const rlimit small{4 << 20, 4 << 20};  // the child may take a quarter of it: 1 MiB
-    ASSERT_EQ(prlimit(launch.pid(), RLIMIT_STACK, &small, nullptr), 0);
+    ASSERT_EQ(prlimit(launch.pid, RLIMIT_STACK, &small, nullptr), 0);
     EXPECT_EQ(launch.end(), 126);
     EXPECT_EQ(launch.err, shown("无法启动: Argument list too long\n"));
 }

@@ -58,12 +58,6 @@ std::vector<char*> pointers(Words& words)
     return list;
 }
 
-Words launcherCommand()
-{
-    if (onWindows) return {WINE, PIMBREL_PATH};
-    return {PIMBREL_PATH};
-}
-
 Words launcherEnvironment(const Locale& locale)
 {
     Words environment;
@@ -123,30 +117,22 @@ const std::string textChild = onWindows ? "print_wargs" : "print_args";
 
 std::string unitsOf(const std::string& utf8) { return onWindows ? convert(utf8, "UTF-8", "UTF-16LE") : utf8; }
 
-Command::Command(Words words, const Locale& locale)
-    : words_(std::move(words)), environment_(launcherEnvironment(locale)),
-      argv_(pointers(words_)), envp_(pointers(environment_))
-{
-}
-
 namespace {
 
 // Sets up one standard stream of a child about to exec; one to be closed is left for later,
 // so that no descriptor made here takes its place.
 void setUp(int fd, const Stream& stream)
 {
-    using Kind = Stream::Kind;
-    int source = -1;
-    if (stream.kind == Kind::file) {
+    int ends[2], source = -1;
+    if (stream.kind == Stream::file) {
         source = open(stream.text.c_str(), fd == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    } else if (stream.kind == Kind::pipe || stream.kind == Kind::brokenPipe) {
-        int ends[2];
+    } else if (stream.kind == Stream::pipe || stream.kind == Stream::brokenPipe) {
         if (pipe(ends) != 0) _exit(121);
         source = ends[fd == 0 ? 0 : 1];
         const int other = ends[fd == 0 ? 1 : 0];
         if (fd == 0) (void)!write(other, stream.text.data(), stream.text.size());
         // The reader of a pipe nobody reads stays open, in the program exec'd.
-        if (fd == 0 || stream.kind == Kind::brokenPipe) close(other);
+        if (fd == 0 || stream.kind == Stream::brokenPipe) close(other);
     } else {
         return;
     }
@@ -156,49 +142,52 @@ void setUp(int fd, const Stream& stream)
 
 }  // namespace
 
-void Command::exec(const Streams& streams, const std::function<void()>& inChild)
+void exec(Words words, const Locale& locale, const Streams& streams, const std::function<void()>& inChild)
 {
+    // Made before the hook, which may set a memory limit.
+    std::vector<char*> argv = pointers(words);
+    Words environment = launcherEnvironment(locale);
+    std::vector<char*> envp = pointers(environment);
     close_range(3, ~0U, 0);
     const Stream* each[] = {&streams.in, &streams.out, &streams.err};
     for (int fd = 0; fd < 3; ++fd) setUp(fd, *each[fd]);
     for (int fd = 0; fd < 3; ++fd) {
-        if (each[fd]->kind == Stream::Kind::closed) close(fd);
+        if (each[fd]->kind == Stream::closed) close(fd);
     }
-    environ = envp_.data();  // which the hook may change too
+    environ = envp.data();  // which the hook may change too
     if (inChild) inChild();
-    execve(argv_[0], argv_.data(), environ);
+    execve(argv[0], argv.data(), environ);
     _exit(120);
 }
 
-Command launcher(const Words& arguments, const Locale& locale)
+Words launcher(const Words& arguments, const Locale& locale)
 {
-    Words words = launcherCommand();
+    Words words = onWindows ? Words{WINE, PIMBREL_PATH} : Words{PIMBREL_PATH};
     for (const std::string& argument : arguments) words.push_back(sent(argument, locale));
-    return Command(std::move(words), locale);
+    return words;
 }
 
 int reap(pid_t pid)
 {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    waitpid(pid, &status, 0);
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
 Launch::Launch(const Words& arguments, const Streams& streams, const Locale& locale,
                const std::function<void()>& inChild)
 {
-    Command command = launcher(arguments, locale);
+    const Words command = launcher(arguments, locale);
     int outPipe[2], errPipe[2];
     EXPECT_EQ(pipe(outPipe), 0);
     EXPECT_EQ(pipe(errPipe), 0);
-    pid_ = fork();
-    if (pid_ == 0) {
+    pid = fork();
+    if (pid == 0) {
         setsid();  // no controlling terminal
         dup2(open("/dev/null", O_RDONLY), 0);
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);
-        command.exec(streams, inChild);
+        exec(command, locale, streams, inChild);
     }
     close(outPipe[1]);
     close(errPipe[1]);
@@ -208,9 +197,9 @@ Launch::Launch(const Words& arguments, const Streams& streams, const Locale& loc
 
 Launch::~Launch()
 {
-    if (status_ < 0) kill(pid_, SIGKILL), reap(pid_);
-    stopReading();
-    if (err_ >= 0) close(err_);
+    if (pid > 0 && !ended_) kill(pid, SIGKILL), reap(pid);
+    close(out_);
+    close(err_);
 }
 
 bool Launch::waitFor(const std::string& text)
@@ -221,37 +210,28 @@ bool Launch::waitFor(const std::string& text)
     return true;
 }
 
-void Launch::stopReading()
-{
-    if (out_ >= 0) close(out_);
-    out_ = -1;
-}
-
 int Launch::end()
 {
     while (readSome()) {
     }
-    return status_ = reap(pid_);
+    ended_ = true;
+    return reap(pid);
 }
 
 // Reads what comes on either output, whichever comes first; false once both have ended.
 bool Launch::readSome()
 {
     if (out_ < 0 && err_ < 0) return false;
-    pollfd fds[] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-    int* ends[] = {&out_, &err_};
+    int* fds[] = {&out_, &err_};
     std::string* sinks[] = {&out, &err};
-    if (poll(fds, 2, -1) < 0) return true;
+    pollfd ready[] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+    if (poll(ready, 2, -1) < 0) return true;
     char buffer[65536];
     for (int i = 0; i < 2; ++i) {
-        if (fds[i].revents == 0) continue;
-        const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-        if (got > 0) {
-            sinks[i]->append(buffer, static_cast<std::size_t>(got));
-        } else {
-            close(*ends[i]);
-            *ends[i] = -1;
-        }
+        if (ready[i].revents == 0) continue;
+        const ssize_t got = read(*fds[i], buffer, sizeof buffer);
+        if (got > 0) sinks[i]->append(buffer, static_cast<std::size_t>(got));
+        else close(*fds[i]), *fds[i] = -1;
     }
     return true;
 }

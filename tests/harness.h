@@ -1,12 +1,12 @@
 #pragma once
 
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <sys/types.h>
+#include <unistd.h>
 
 // Runs the real launcher binary and captures what a user or an IDE would see.
 //
@@ -37,45 +37,27 @@ inline constexpr Locale chineseText{"zh_CN.UTF-8", "UTF-8"};
 // driver's own: the terminal on a pseudo-terminal; otherwise no input, and outputs that the
 // test reads.
 struct Stream {
-    enum class Kind { own, closed, file, pipe, brokenPipe };
-    Kind kind;
-    std::string text;  // a file's name, or what a pipe holds as input
-
-    Stream(Kind kind = Kind::own, const std::string& text = "") : kind(kind), text(text) {}
-
-    static Stream closed() { return {Kind::closed}; }
-    // Read as input; emptied and written as output.
-    static Stream file(const std::string& name) { return {Kind::file, name}; }
-    // As input, these bytes and then the end (no more than a pipe holds); as output, a pipe
-    // that nobody reads, so never to be written more than it holds.
-    static Stream pipe(const std::string& input = "") { return {Kind::pipe, input}; }
-    // As output, a pipe whose reader went away before the process started.
-    static Stream brokenPipe() { return {Kind::brokenPipe}; }
+    enum Kind {
+        own,
+        closed,
+        file,  // read as input; emptied and written as output
+        pipe,  // as input, `text` and then the end; as output, unread (so no more than it holds)
+        brokenPipe,  // as output, one whose reader went away before the process started
+    } kind = own;
+    std::string text = "";  // a file's name, or what a pipe holds as input
 };
 struct Streams {
     Stream in = {}, out = {}, err = {};
 };
 
-// A program and the launcher's environment in the locale, made before a fork: the child may
-// run under a memory limit, and has nothing left to allocate.
-class Command {
-public:
-    Command(Words words, const Locale& locale);
-    Command(const Command&) = delete;
-    Command& operator=(const Command&) = delete;
+// In a forked child: closes all but the standard streams, sets those up as described from
+// the ones it has, runs `inChild` (to set signal dispositions, limits, the environment...)
+// and execs the program in the launcher's environment for the locale.
+[[noreturn]] void exec(Words words, const Locale& locale, const Streams& streams = {},
+                       const std::function<void()>& inChild = {});
 
-    // In a forked child: closes all but the standard streams, sets those up as described from
-    // the ones it has, runs `inChild` (to set signal dispositions, limits, the environment...)
-    // and execs.
-    [[noreturn]] void exec(const Streams& streams = {}, const std::function<void()>& inChild = {});
-
-private:
-    Words words_, environment_;
-    std::vector<char*> argv_, envp_;
-};
-
-// The launcher with these arguments, written in the locale's code page.
-Command launcher(const Words& arguments, const Locale& locale);
+// What starts the launcher with these arguments, written in the locale's code page.
+Words launcher(const Words& arguments, const Locale& locale);
 
 // Waits for the process: its exit status, or 128 + the signal it died of.
 int reap(pid_t pid);
@@ -84,29 +66,24 @@ int reap(pid_t pid);
 // writes to the outputs that are the driver's own is read into `out` and `err`.
 class Launch {
 public:
-    explicit Launch(const Words& arguments, const Streams& streams = {},
-                    const Locale& locale = western, const std::function<void()>& inChild = {});
-    Launch(const Launch&) = delete;
-    Launch& operator=(const Launch&) = delete;
+    explicit Launch(const Words& arguments, const Streams& streams = {}, const Locale& locale = western,
+                    const std::function<void()>& inChild = {});
     ~Launch();
-
     // Reads until its output holds the text; false if the output ended first.
     bool waitFor(const std::string& text);
     // The reader of its standard output goes away.
-    void stopReading();
-    void signal(int number) const { kill(pid_, number); }
-    pid_t pid() const { return pid_; }
+    void stopReading() { close(out_), out_ = -1; }
     // Reads to the end and returns its exit status, or 128 + the signal it died of.
     int end();
 
+    pid_t pid = -1;
     std::string out, err;
 
 private:
     bool readSome();
 
-    pid_t pid_ = -1;
     int out_ = -1, err_ = -1;
-    int status_ = -1;
+    bool ended_ = false;
 };
 
 struct Outcome {

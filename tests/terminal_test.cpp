@@ -30,14 +30,14 @@ public:
     explicit Terminal(const Words& arguments, const Streams& streams = {},
                       const Locale& locale = onWindows ? chinese : western,
                       const std::function<void()>& inChild = {})
-        : Terminal([&] { runThenReportLeftovers(launcher(arguments, locale), streams, inChild); })
+        : Terminal([&, command = launcher(arguments, locale)] { runThenReportLeftovers(command, locale, streams, inChild); })
     {
     }
 
     // Any program as the terminal's first process, such as a shell the test types into.
     static Terminal running(const Words& program, const Locale& locale = western)
     {
-        return Terminal([&] { Command(program, locale).exec(); });
+        return Terminal([&] { exec(program, locale); });
     }
 
     ~Terminal()
@@ -158,8 +158,8 @@ private:
 
     // In the child, on the terminal: the launcher runs as a program of a shell would, and
     // what it left unread in the terminal's input afterwards is reported on the screen.
-    [[noreturn]] static void runThenReportLeftovers(Command launcher, const Streams& streams,
-                                                    const std::function<void()>& inChild)
+    [[noreturn]] static void runThenReportLeftovers(const Words& command, const Locale& locale,
+                                                    const Streams& streams, const std::function<void()>& inChild)
     {
         // As a shell does: the launcher gets a process group of its own in the foreground.
         std::signal(SIGTTOU, SIG_IGN);
@@ -168,7 +168,7 @@ private:
             setpgid(0, 0);
             tcsetpgrp(0, getpid());
             for (int signal : {SIGTTOU, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
-            launcher.exec(streams, inChild);
+            exec(command, locale, streams, inChild);
         }
         setpgid(pid, pid);
         tcsetpgrp(0, pid);
@@ -198,10 +198,7 @@ private:
 
     void drain()
     {
-        pollfd ready{master_, POLLIN, 0};
-        char buffer[4096];
-        for (ssize_t got; poll(&ready, 1, 100) > 0 && (got = read(master_, buffer, sizeof buffer)) > 0;) {
-            screen_.append(buffer, static_cast<std::size_t>(got));
+        for (pollfd ready{master_, POLLIN, 0}; poll(&ready, 1, 100) > 0 && readSome(0);) {
         }
     }
 
@@ -342,8 +339,8 @@ TEST(Terminal, TitleIsSetAndTheOldOneGivenBack)
 // does not show the output (an IDE's panel, a build tool, CI).
 TEST(KeyWait, WithNobodyToPressAKeyThereIsNoWait)
 {
-    const std::vector<Streams> rows = onWindows ? std::vector<Streams>{{.out = Stream::pipe()}}
-                                                : std::vector<Streams>{{.in = Stream::closed()}, {.in = Stream::file("/dev/null")}};
+    const std::vector<Streams> rows = onWindows ? std::vector<Streams>{{.out = {Stream::pipe}}}
+                                                : std::vector<Streams>{{.in = {Stream::closed}}, {.in = {Stream::file, "/dev/null"}}};
     for (Streams streams : rows) {
         Terminal terminal({helper("exit_with"), "6"}, streams);
         EXPECT_EQ(terminal.end(), 6);
