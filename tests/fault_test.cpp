@@ -2,13 +2,12 @@
 // the launcher's own streams, it ends with the child's exit code and leaves nothing behind.
 
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,26 +15,22 @@
 
 #include "harness.h"
 
-namespace {
+namespace fs = std::filesystem;
 
-std::string scratchFile(const std::string& name, const std::string& content, mode_t mode)
-{
-    const std::string path = testing::TempDir() + name + "-" + std::to_string(getpid());
-    FILE* file = std::fopen(path.c_str(), "w");
-    std::fputs(content.c_str(), file);
-    std::fclose(file);
-    chmod(path.c_str(), mode);
-    return path;
-}
+namespace {
 
 TEST(Faults, AProgramThatIsNoProgramIsReportedNotRun)
 {
+    Scratch scratch;
+    const fs::path garbage = scratch.path / "garbage";
+    std::ofstream(garbage) << "not a program\n";
+    fs::permissions(garbage, fs::perms::owner_all);
     struct Case {
         std::string program, reason;
         int status;
     };
     const Case cases[] = {
-        {scratchFile("garbage", "not a program\n", 0755), "Exec format error", 126},
+        {garbage, "Exec format error", 126},
         {"", "No such file or directory", 127},
     };
     for (const Case& c : cases) {
@@ -43,7 +38,6 @@ TEST(Faults, AProgramThatIsNoProgramIsReportedNotRun)
         EXPECT_EQ(launch.end(), c.status) << c.program;
         EXPECT_EQ(launch.err, shown("无法启动: " + c.reason + "\n")) << c.program;
         EXPECT_NE(launch.out.find("(0x7"), std::string::npos) << launch.out;
-        if (!c.program.empty()) unlink(c.program.c_str());
     }
 }
 
@@ -91,14 +85,13 @@ TEST(Faults, AnIgnoredChildSignalFromTheCallerDoesNotLoseTheExitCode)
 // pattern: the launcher says so exactly when the system made one.
 TEST(Faults, ACoreDumpIsSaidWhenTheSystemMadeOne)
 {
-    const std::filesystem::path folder = testing::TempDir() + "pimbrel-core-" + std::to_string(getpid());
-    std::filesystem::create_directories(folder);
-    const auto dumpHere = [&folder] {
+    Scratch scratch;
+    const auto dumpHere = [&scratch] {
         rlimit core{};
         getrlimit(RLIMIT_CORE, &core);
         core.rlim_cur = core.rlim_max;
         setrlimit(RLIMIT_CORE, &core);
-        if (chdir(folder.c_str()) != 0) _exit(121);
+        if (chdir(scratch.path.c_str()) != 0) _exit(121);
         // A launcher built with the address sanitizer would switch them off for itself, and so
         // for its child.
         setenv("ASAN_OPTIONS", "disable_coredump=0", 1);
@@ -114,7 +107,6 @@ TEST(Faults, ACoreDumpIsSaidWhenTheSystemMadeOne)
     const std::string core = WCOREDUMP(status) ? "，已生成核心转储" : "";
     EXPECT_EQ(costIn(launch.err).before,
               shown("\n程序被信号 6 (SIGABRT) 终止: 程序调用 abort 中止 (如断言失败或未捕获的异常)" + core));
-    std::filesystem::remove_all(folder);
 }
 
 TEST(Faults, TermAndHangupArePassedToTheChildAndItsEndReported)

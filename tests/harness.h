@@ -98,6 +98,13 @@ Outcome runLauncher(const Words& arguments, const Locale& locale = western);
 // How the launcher names a file of this system (under wine: Z:\ and backslashes).
 std::string launcherName(const std::filesystem::path& file);
 
+// A scratch folder of the test's own, removed with it.
+struct Scratch {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / ("pimbrel-test-" + std::to_string(getpid()));
+    Scratch() { std::filesystem::create_directories(path); }
+    ~Scratch() { std::filesystem::remove_all(path); }
+};
+
 // A helper program built beside the tests: its file here, and its name for the launcher.
 std::filesystem::path helperFile(const std::string& name);
 std::string helper(const std::string& name);

@@ -49,13 +49,6 @@ void expectRoundTrip(const Words& words, const Locale& locale = western)
 constexpr int randomRuns = onWindows ? 200 : 3000;
 constexpr unsigned mostArguments = onWindows ? 24 : 6;
 
-// A scratch folder of the test's own, removed with it.
-struct Scratch {
-    fs::path path = fs::temp_directory_path() / ("pimbrel-test-" + std::to_string(::getpid()));
-    Scratch() { fs::create_directories(path); }
-    ~Scratch() { fs::remove_all(path); }
-};
-
 // Through a file or pipe the launcher's words are GBK bytes on Windows, whatever the code
 // page of the system.
 TEST(Usage, WithoutAProgramPrintsBannerAndUsageAndEndsWithOne)
