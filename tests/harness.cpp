@@ -16,8 +16,6 @@
 
 #include <gtest/gtest.h>
 
-extern char** environ;
-
 namespace {
 
 std::string convert(const std::string& text, const char* from, const char* to)

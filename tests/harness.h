@@ -40,8 +40,9 @@ struct Stream {
     enum Kind {
         own,
         closed,
-        file,  // read as input; emptied and written as output
-        pipe,  // as input, `text` and then the end; as output, unread (so no more than it holds)
+        file,        // read as input; emptied and written as output
+        pipe,        // as input, `text` (no more than a pipe holds) and then the end; as output,
+                     // one that nobody reads, which the process must not fill
         brokenPipe,  // as output, one whose reader went away before the process started
     } kind = own;
     std::string text = "";  // a file's name, or what a pipe holds as input

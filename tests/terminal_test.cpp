@@ -30,7 +30,9 @@ public:
     explicit Terminal(const Words& arguments, const Streams& streams = {},
                       const Locale& locale = onWindows ? chinese : western,
                       const std::function<void()>& inChild = {})
-        : Terminal([&, command = launcher(arguments, locale)] { runThenReportLeftovers(command, locale, streams, inChild); })
+        : Terminal([&, command = launcher(arguments, locale)] {
+              runThenReportLeftovers(command, locale, streams, inChild);
+          })
     {
     }
 
@@ -46,7 +48,7 @@ public:
         close(master_);
     }
 
-    // Reads the screen until it shows the text; false if the launcher ended first.
+    // Reads the screen until it shows the text; false if the process on it ended first.
     bool waitFor(const std::string& text)
     {
         while (visible().find(text) == std::string::npos) {
@@ -97,8 +99,8 @@ public:
         return true;
     }
 
-    // Reads to the end and returns the launcher's exit status.
-    // Wine's helper processes can hold the terminal open long after the launcher has gone,
+    // Reads to the end and returns the exit status of the process on it (the launcher's, passed
+    // on). Wine's helper processes can hold the terminal open long after the launcher has gone,
     // so the end is the process's, and then what is still on its way to the screen.
     int end()
     {
@@ -341,7 +343,7 @@ TEST(KeyWait, WithNobodyToPressAKeyThereIsNoWait)
 {
     const std::vector<Streams> rows = onWindows ? std::vector<Streams>{{.out = {Stream::pipe}}}
                                                 : std::vector<Streams>{{.in = {Stream::closed}}, {.in = {Stream::file, "/dev/null"}}};
-    for (Streams streams : rows) {
+    for (const Streams& streams : rows) {
         Terminal terminal({helper("exit_with"), "6"}, streams);
         EXPECT_EQ(terminal.end(), 6);
         EXPECT_TRUE(terminal.modesAsFound());
