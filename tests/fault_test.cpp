@@ -2,16 +2,12 @@
 // the launcher's own streams, it ends with the child's exit code and leaves nothing behind.
 
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
-#include <functional>
+#include <fstream>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,118 +15,22 @@
 
 #include "harness.h"
 
+namespace fs = std::filesystem;
+
 namespace {
-
-using Words = std::vector<std::string>;
-
-enum class Output { pipe, closed, full, deadPipe };
-
-// The launcher started as a test needs it, without a terminal, driven while it runs.
-class Launch {
-public:
-    explicit Launch(const Words& arguments, Output output = Output::pipe,
-                    const std::function<void()>& inChild = [] {})
-    {
-        int outPipe[2], errPipe[2];
-        EXPECT_EQ(pipe(outPipe), 0);
-        EXPECT_EQ(pipe(errPipe), 0);
-        Words words{PIMBREL_PATH};
-        words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        pid_ = fork();
-        if (pid_ == 0) {
-            setsid();
-            dup2(open("/dev/null", O_RDONLY), 0);
-            dup2(errPipe[1], 2);
-            if (output == Output::closed) close(1);
-            if (output == Output::full) dup2(open("/dev/full", O_WRONLY), 1);
-            if (output == Output::pipe || output == Output::deadPipe) dup2(outPipe[1], 1);
-            for (int fd = 3; fd < 64; ++fd) close(fd);
-            inChild();
-            execv(argv[0], argv.data());
-            _exit(120);
-        }
-        close(outPipe[1]);
-        close(errPipe[1]);
-        out_ = outPipe[0];
-        err_ = errPipe[0];
-        if (output == Output::deadPipe) stopReading();
-    }
-
-    ~Launch()
-    {
-        if (status_ < 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
-        stopReading();
-        close(err_);
-    }
-
-    bool waitFor(const std::string& text)
-    {
-        while (out.find(text) == std::string::npos) {
-            if (!readSome()) return false;
-        }
-        return true;
-    }
-
-    // The reader of the launcher's output goes away.
-    void stopReading()
-    {
-        if (out_ >= 0) close(out_);
-        out_ = -1;
-    }
-
-    void signal(int number) { kill(pid_, number); }
-    pid_t pid() const { return pid_; }
-
-    // Reads to the end and returns the launcher's exit status.
-    int end()
-    {
-        while (readSome()) {
-        }
-        char buffer[4096];
-        for (ssize_t got; (got = read(err_, buffer, sizeof buffer)) > 0;) err.append(buffer, got);
-        waitpid(pid_, &status_, 0);
-        return WIFSIGNALED(status_) ? 128 + WTERMSIG(status_) : WEXITSTATUS(status_);
-    }
-
-    std::string out, err;
-
-private:
-    bool readSome()
-    {
-        if (out_ < 0) return false;
-        char buffer[65536];
-        const ssize_t got = read(out_, buffer, sizeof buffer);
-        if (got <= 0) return false;
-        out.append(buffer, static_cast<std::size_t>(got));
-        return true;
-    }
-
-    pid_t pid_ = -1;
-    int out_ = -1, err_ = -1;
-    int status_ = -1;
-};
-
-std::string scratchFile(const std::string& name, const std::string& content, mode_t mode)
-{
-    const std::string path = testing::TempDir() + name + "-" + std::to_string(getpid());
-    FILE* file = std::fopen(path.c_str(), "w");
-    std::fputs(content.c_str(), file);
-    std::fclose(file);
-    chmod(path.c_str(), mode);
-    return path;
-}
 
 TEST(Faults, AProgramThatIsNoProgramIsReportedNotRun)
 {
+    Scratch scratch;
+    const fs::path garbage = scratch.path / "garbage";
+    std::ofstream(garbage) << "not a program\n";
+    fs::permissions(garbage, fs::perms::owner_all);
     struct Case {
         std::string program, reason;
         int status;
     };
     const Case cases[] = {
-        {scratchFile("garbage", "not a program\n", 0755), "Exec format error", 126},
+        {garbage, "Exec format error", 126},
         {"", "No such file or directory", 127},
     };
     for (const Case& c : cases) {
@@ -138,28 +38,27 @@ TEST(Faults, AProgramThatIsNoProgramIsReportedNotRun)
         EXPECT_EQ(launch.end(), c.status) << c.program;
         EXPECT_EQ(launch.err, shown("无法启动: " + c.reason + "\n")) << c.program;
         EXPECT_NE(launch.out.find("(0x7"), std::string::npos) << launch.out;
-        if (!c.program.empty()) unlink(c.program.c_str());
     }
 }
 
 TEST(Faults, OutputThatIsClosedFullOrGoneNeitherStopsTheChildNorLosesItsCode)
 {
     struct Case {
-        Output output;
+        Streams streams;
         Words child;
         int status;
     };
     const Case cases[] = {
-        {Output::closed, {helper("exit_with"), "7"}, 7},
-        {Output::full, {helper("exit_with"), "7"}, 7},
-        {Output::deadPipe, {helper("exit_with"), "7"}, 7},
-        {Output::closed, {helper("print_args"), "x"}, 0},
+        {{.out = {Stream::closed}}, {helper("exit_with"), "7"}, 7},
+        {{.out = {Stream::file, "/dev/full"}}, {helper("exit_with"), "7"}, 7},
+        {{.out = {Stream::brokenPipe}}, {helper("exit_with"), "7"}, 7},
+        {{.out = {Stream::closed}}, {helper("print_args"), "x"}, 0},
         // The child starts with SIGPIPE at its default, so writing into the dead pipe kills it.
-        {Output::deadPipe, {helper("print_args"), "x"}, 128 + SIGPIPE},
+        {{.out = {Stream::brokenPipe}}, {helper("print_args"), "x"}, 128 + SIGPIPE},
     };
     for (const Case& c : cases) {
-        Launch launch(c.child, c.output);
-        EXPECT_EQ(launch.end(), c.status) << static_cast<int>(c.output) << " " << c.child[0];
+        Launch launch(c.child, c.streams);
+        EXPECT_EQ(launch.end(), c.status) << static_cast<int>(c.streams.out.kind) << " " << c.child[0];
         const std::string killed = "\n程序被信号 13 (SIGPIPE) 终止: 向已无人读取的管道写入";
         EXPECT_EQ(costIn(launch.err).before, c.status == 128 + SIGPIPE ? killed : "");
     }
@@ -177,7 +76,7 @@ TEST(Faults, AReaderThatGoesAwayDuringTheRunDoesNotKillTheLauncher)
 // child before the launcher learns its status.
 TEST(Faults, AnIgnoredChildSignalFromTheCallerDoesNotLoseTheExitCode)
 {
-    Launch launch({helper("exit_with"), "7"}, Output::pipe, [] { std::signal(SIGCHLD, SIG_IGN); });
+    Launch launch({helper("exit_with"), "7"}, {}, western, [] { std::signal(SIGCHLD, SIG_IGN); });
     EXPECT_EQ(launch.end(), 7);
     EXPECT_NE(launch.out.find(shown("进程退出返回值 7 (0x7)")), std::string::npos) << launch.out;
 }
@@ -186,14 +85,13 @@ TEST(Faults, AnIgnoredChildSignalFromTheCallerDoesNotLoseTheExitCode)
 // pattern: the launcher says so exactly when the system made one.
 TEST(Faults, ACoreDumpIsSaidWhenTheSystemMadeOne)
 {
-    const std::filesystem::path folder = testing::TempDir() + "pimbrel-core-" + std::to_string(getpid());
-    std::filesystem::create_directories(folder);
-    const auto dumpHere = [&folder] {
+    Scratch scratch;
+    const auto dumpHere = [&scratch] {
         rlimit core{};
         getrlimit(RLIMIT_CORE, &core);
         core.rlim_cur = core.rlim_max;
         setrlimit(RLIMIT_CORE, &core);
-        if (chdir(folder.c_str()) != 0) _exit(121);
+        if (chdir(scratch.path.c_str()) != 0) _exit(121);
         // A launcher built with the address sanitizer would switch them off for itself, and so
         // for its child.
         setenv("ASAN_OPTIONS", "disable_coredump=0", 1);
@@ -201,19 +99,14 @@ TEST(Faults, ACoreDumpIsSaidWhenTheSystemMadeOne)
     // The same crash in the same place, without the launcher: did the system dump a core?
     int status = 0;
     const pid_t crash = fork();
-    if (crash == 0) {
-        dumpHere();
-        execl(helperFile("exit_with").c_str(), "exit_with", "abort", nullptr);
-        _exit(120);
-    }
+    if (crash == 0) exec({helperFile("exit_with"), "abort"}, western, {}, dumpHere);
     waitpid(crash, &status, 0);
 
-    Launch launch({helper("exit_with"), "abort"}, Output::pipe, dumpHere);
+    Launch launch({helper("exit_with"), "abort"}, {}, western, dumpHere);
     EXPECT_EQ(launch.end(), 134);
     const std::string core = WCOREDUMP(status) ? "，已生成核心转储" : "";
     EXPECT_EQ(costIn(launch.err).before,
               shown("\n程序被信号 6 (SIGABRT) 终止: 程序调用 abort 中止 (如断言失败或未捕获的异常)" + core));
-    std::filesystem::remove_all(folder);
 }
 
 TEST(Faults, TermAndHangupArePassedToTheChildAndItsEndReported)
@@ -221,7 +114,7 @@ TEST(Faults, TermAndHangupArePassedToTheChildAndItsEndReported)
     for (int signal : {SIGTERM, SIGHUP}) {
         Launch launch({helper("sleeper"), "60000"});
         ASSERT_TRUE(launch.waitFor("started"));
-        launch.signal(signal);
+        kill(launch.pid, signal);
         EXPECT_EQ(launch.end(), 128 + signal);
         const std::string code = std::to_string(128 + signal);
         EXPECT_NE(launch.out.find(shown("进程退出返回值 " + code + " (0x")), std::string::npos) << launch.out;
@@ -260,7 +153,7 @@ TEST(Faults, ArgumentsOverTheSystemsLimitAreAStartFailure)
     Launch launch(manyArguments(100000));
     ASSERT_TRUE(launch.waitFor(shown("正在运行:")));
     const rlimit small{4 << 20, 4 << 20};  // the child may take a quarter of it: 1 MiB
-    ASSERT_EQ(prlimit(launch.pid(), RLIMIT_STACK, &small, nullptr), 0);
+    ASSERT_EQ(prlimit(launch.pid, RLIMIT_STACK, &small, nullptr), 0);
     EXPECT_EQ(launch.end(), 126);
     EXPECT_EQ(launch.err, shown("无法启动: Argument list too long\n"));
 }
@@ -284,7 +177,7 @@ TEST(Faults, NoMemoryIsOneClearLineAndNoCrash)
     for (const Case& c : cases) {
         Words words{helper("print_args")};
         words.insert(words.end(), c.arguments.begin(), c.arguments.end());
-        Launch launch(words, Output::pipe, [] {
+        Launch launch(words, {}, western, [] {
             const rlimit tight{1 << 20, 1 << 20};
             setrlimit(RLIMIT_DATA, &tight);
         });

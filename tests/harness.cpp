@@ -11,36 +11,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-extern char** environ;
-
 namespace {
-
-void readBoth(int outPipe, int errPipe, std::string& out, std::string& err)
-{
-    pollfd fds[] = {{outPipe, POLLIN, 0}, {errPipe, POLLIN, 0}};
-    std::string* sinks[] = {&out, &err};
-    int open = 2;
-    char buffer[65536];
-    while (open > 0) {
-        if (poll(fds, 2, -1) < 0) continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].revents == 0) continue;
-            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-            if (got > 0) {
-                sinks[i]->append(buffer, static_cast<std::size_t>(got));
-            } else {
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-}
 
 std::string convert(const std::string& text, const char* from, const char* to)
 {
@@ -72,7 +48,7 @@ std::string sent(const std::string& bytes, const Locale& locale)
     return onWindows ? convert(bytes, locale.codePage, "UTF-8") : bytes;
 }
 
-std::vector<char*> pointers(std::vector<std::string>& words)
+std::vector<char*> pointers(Words& words)
 {
     std::vector<char*> list;
     for (std::string& word : words) list.push_back(word.data());
@@ -80,20 +56,9 @@ std::vector<char*> pointers(std::vector<std::string>& words)
     return list;
 }
 
-}  // namespace
-
-const std::string executableSuffix = onWindows ? ".exe" : "";
-const std::string usageName = onWindows ? "Pimbrel.exe" : "pimbrel";
-
-std::vector<std::string> launcherCommand()
+Words launcherEnvironment(const Locale& locale)
 {
-    if (onWindows) return {WINE, PIMBREL_PATH};
-    return {PIMBREL_PATH};
-}
-
-std::vector<std::string> launcherEnvironment(const Locale& locale)
-{
-    std::vector<std::string> environment;
+    Words environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string_view name(*entry, std::strcspn(*entry, "="));
         // The verdict must not depend on the caller's locale, nor wine's on a display.
@@ -109,6 +74,11 @@ std::vector<std::string> launcherEnvironment(const Locale& locale)
     environment.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
     return environment;
 }
+
+}  // namespace
+
+const std::string executableSuffix = onWindows ? ".exe" : "";
+const std::string usageName = onWindows ? "Pimbrel.exe" : "pimbrel";
 
 std::string launcherName(const std::filesystem::path& file)
 {
@@ -147,58 +117,135 @@ std::string unitsOf(const std::string& utf8) { return onWindows ? convert(utf8, 
 
 namespace {
 
-Outcome runOnce(const std::vector<std::string>& arguments, const Locale& locale)
+// Sets up one standard stream of a child about to exec; one to be closed is left for later,
+// so that no descriptor made here takes its place.
+void setUp(int fd, const Stream& stream)
 {
-    std::vector<std::string> words = launcherCommand();
-    for (const std::string& argument : arguments) words.push_back(sent(argument, locale));
-    std::vector<char*> argv = pointers(words);
-    std::vector<std::string> environment = launcherEnvironment(locale);
-    std::vector<char*> envp = pointers(environment);
-
-    int outPipe[2], errPipe[2];
-    EXPECT_EQ(pipe2(outPipe, O_CLOEXEC), 0);
-    EXPECT_EQ(pipe2(errPipe, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);  // no controlling terminal
-
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
-    EXPECT_EQ(error, 0) << "cannot start " << argv[0];
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    close(outPipe[1]);
-    close(errPipe[1]);
-
-    Outcome run{};
-    readBoth(outPipe[0], errPipe[0], run.out, run.err);
-    close(outPipe[0]);
-    close(errPipe[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
+    int ends[2], source = -1;
+    if (stream.kind == Stream::file) {
+        source = open(stream.text.c_str(), fd == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    } else if (stream.kind == Stream::pipe || stream.kind == Stream::brokenPipe) {
+        if (pipe(ends) != 0) _exit(121);
+        source = ends[fd == 0 ? 0 : 1];
+        const int other = ends[fd == 0 ? 1 : 0];
+        if (fd == 0) (void)!write(other, stream.text.data(), stream.text.size());
+        // The reader of a pipe nobody reads stays open, in the program exec'd.
+        if (fd == 0 || stream.kind == Stream::brokenPipe) close(other);
+    } else {
+        return;
     }
-    run.status = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
-    return run;
+    if (source < 0 || dup2(source, fd) < 0) _exit(121);
+    close(source);
 }
 
 }  // namespace
 
-Outcome runLauncher(const std::vector<std::string>& arguments, const Locale& locale)
+void exec(Words words, const Locale& locale, const Streams& streams, const std::function<void()>& inChild)
 {
-    Outcome run = runOnce(arguments, locale);
-    // Now and then wine fails to start a process at all, before the launcher runs: it ends
-    // with 1 and says nothing. The launcher always says something, so that is no verdict
-    // on it: run it again, a few times at most.
-    for (int again = 0; onWindows && again < 3 && run.status == 1 && run.out.empty() && run.err.empty();
-         ++again) {
-        run = runOnce(arguments, locale);
+    // Made before the hook, which may set a memory limit.
+    std::vector<char*> argv = pointers(words);
+    Words environment = launcherEnvironment(locale);
+    std::vector<char*> envp = pointers(environment);
+    close_range(3, ~0U, 0);
+    const Stream* each[] = {&streams.in, &streams.out, &streams.err};
+    for (int fd = 0; fd < 3; ++fd) setUp(fd, *each[fd]);
+    for (int fd = 0; fd < 3; ++fd) {
+        if (each[fd]->kind == Stream::closed) close(fd);
     }
-    return run;
+    environ = envp.data();  // which the hook may change too
+    if (inChild) inChild();
+    execve(argv[0], argv.data(), environ);
+    _exit(120);
+}
+
+Words launcher(const Words& arguments, const Locale& locale)
+{
+    Words words = onWindows ? Words{WINE, PIMBREL_PATH} : Words{PIMBREL_PATH};
+    for (const std::string& argument : arguments) words.push_back(sent(argument, locale));
+    return words;
+}
+
+int reap(pid_t pid)
+{
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+Launch::Launch(const Words& arguments, const Streams& streams, const Locale& locale,
+               const std::function<void()>& inChild)
+{
+    const Words command = launcher(arguments, locale);
+    int outPipe[2], errPipe[2];
+    EXPECT_EQ(pipe(outPipe), 0);
+    EXPECT_EQ(pipe(errPipe), 0);
+    pid = fork();
+    if (pid == 0) {
+        setsid();  // no controlling terminal
+        dup2(open("/dev/null", O_RDONLY), 0);
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        exec(command, locale, streams, inChild);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    out_ = outPipe[0];
+    err_ = errPipe[0];
+}
+
+Launch::~Launch()
+{
+    if (pid > 0 && !ended_) kill(pid, SIGKILL), reap(pid);
+    close(out_);
+    close(err_);
+}
+
+bool Launch::waitFor(const std::string& text)
+{
+    while (out.find(text) == std::string::npos) {
+        if (out_ < 0 || !readSome()) return false;
+    }
+    return true;
+}
+
+int Launch::end()
+{
+    while (readSome()) {
+    }
+    ended_ = true;
+    return reap(pid);
+}
+
+// Reads what comes on either output, whichever comes first; false once both have ended.
+bool Launch::readSome()
+{
+    if (out_ < 0 && err_ < 0) return false;
+    int* fds[] = {&out_, &err_};
+    std::string* sinks[] = {&out, &err};
+    pollfd ready[] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+    if (poll(ready, 2, -1) < 0) return true;
+    char buffer[65536];
+    for (int i = 0; i < 2; ++i) {
+        if (ready[i].revents == 0) continue;
+        const ssize_t got = read(*fds[i], buffer, sizeof buffer);
+        if (got > 0) sinks[i]->append(buffer, static_cast<std::size_t>(got));
+        else close(*fds[i]), *fds[i] = -1;
+    }
+    return true;
+}
+
+Outcome runLauncher(const Words& arguments, const Locale& locale)
+{
+    for (int again = 0;; ++again) {
+        Launch launch(arguments, {}, locale);
+        const int status = launch.end();
+        // Now and then wine fails to start a process at all, before the launcher runs: it
+        // ends with 1 and says nothing. The launcher always says something, so that is no
+        // verdict on it: run it again, a few times at most.
+        if (!onWindows || again == 3 || status != 1 || !launch.out.empty() || !launch.err.empty()) {
+            return {std::move(launch.out), std::move(launch.err), status};
+        }
+    }
 }
 
 namespace {
@@ -259,12 +306,12 @@ Cost costIn(const std::string& err)
     return cost;
 }
 
-std::vector<std::string> receivedArguments(const std::string& out)
+Words receivedArguments(const std::string& out)
 {
     // The child's lines stand last before the report; the command line above them may hold
     // any byte, so read upwards from the report.
     std::string_view rest(out.data(), out.rfind(shown("\n进程退出返回值")));
-    std::vector<std::string> arguments;
+    Words arguments;
     while (!rest.empty()) {
         const std::size_t start = rest.rfind('\n', rest.size() - 2) + 1;
         std::string_view line = rest.substr(start);

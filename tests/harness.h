@@ -1,8 +1,12 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include <sys/types.h>
+#include <unistd.h>
 
 // Runs the real launcher binary and captures what a user or an IDE would see.
 //
@@ -11,6 +15,8 @@
 // them is said here, and the tests pick their rows with `onWindows`.
 
 inline constexpr bool onWindows = PIMBREL_WINDOWS;
+
+using Words = std::vector<std::string>;
 
 // The locale the launcher runs in, and what the test's arguments are written in. Under
 // wine the locale decides the ANSI code page: the bytes a child that reads narrow arguments
@@ -27,22 +33,78 @@ inline constexpr Locale chinese{"zh_CN.UTF-8", "GBK"};
 inline constexpr Locale westernText{"C.UTF-8", "UTF-8"};
 inline constexpr Locale chineseText{"zh_CN.UTF-8", "UTF-8"};
 
+// One of the standard streams of a process a test starts. Left unnamed, each is the
+// driver's own: the terminal on a pseudo-terminal; otherwise no input, and outputs that the
+// test reads.
+struct Stream {
+    enum Kind {
+        own,
+        closed,
+        file,        // read as input; emptied and written as output
+        pipe,        // as input, `text` (no more than a pipe holds) and then the end; as output,
+                     // one that nobody reads, which the process must not fill
+        brokenPipe,  // as output, one whose reader went away before the process started
+    } kind = own;
+    std::string text = "";  // a file's name, or what a pipe holds as input
+};
+struct Streams {
+    Stream in = {}, out = {}, err = {};
+};
+
+// In a forked child: closes all but the standard streams, sets those up as described from
+// the ones it has, runs `inChild` (to set signal dispositions, limits, the environment...)
+// and execs the program in the launcher's environment for the locale.
+[[noreturn]] void exec(Words words, const Locale& locale, const Streams& streams = {},
+                       const std::function<void()>& inChild = {});
+
+// What starts the launcher with these arguments, written in the locale's code page.
+Words launcher(const Words& arguments, const Locale& locale);
+
+// Waits for the process: its exit status, or 128 + the signal it died of.
+int reap(pid_t pid);
+
+// The launcher without a terminal, in a session of its own, driven while it runs: what it
+// writes to the outputs that are the driver's own is read into `out` and `err`.
+class Launch {
+public:
+    explicit Launch(const Words& arguments, const Streams& streams = {}, const Locale& locale = western,
+                    const std::function<void()>& inChild = {});
+    ~Launch();
+    // Reads until its output holds the text; false if the output ended first.
+    bool waitFor(const std::string& text);
+    // The reader of its standard output goes away.
+    void stopReading() { close(out_), out_ = -1; }
+    // Reads to the end and returns its exit status, or 128 + the signal it died of.
+    int end();
+
+    pid_t pid = -1;
+    std::string out, err;
+
+private:
+    bool readSome();
+
+    int out_ = -1, err_ = -1;
+    bool ended_ = false;
+};
+
 struct Outcome {
     std::string out;
     std::string err;
     int status;  // the exit status, or 128 + the signal the launcher died of
 };
 
-// The launcher with these arguments, without a terminal, its input from /dev/null.
-Outcome runLauncher(const std::vector<std::string>& arguments, const Locale& locale = western);
-
-// The command that starts the launcher, and the environment it runs in, for tests that
-// start it themselves.
-std::vector<std::string> launcherCommand();
-std::vector<std::string> launcherEnvironment(const Locale& locale = western);
+// The launcher with these arguments, run to its end with the driver's own streams.
+Outcome runLauncher(const Words& arguments, const Locale& locale = western);
 
 // How the launcher names a file of this system (under wine: Z:\ and backslashes).
 std::string launcherName(const std::filesystem::path& file);
+
+// A scratch folder of the test's own, removed with it.
+struct Scratch {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / ("pimbrel-test-" + std::to_string(getpid()));
+    Scratch() { std::filesystem::create_directories(path); }
+    ~Scratch() { std::filesystem::remove_all(path); }
+};
 
 // A helper program built beside the tests: its file here, and its name for the launcher.
 std::filesystem::path helperFile(const std::string& name);
@@ -79,4 +141,4 @@ struct Cost {
 Cost costIn(const std::string& err);
 
 // The arguments a child received, from the lines print_args wrote.
-std::vector<std::string> receivedArguments(const std::string& out);
+Words receivedArguments(const std::string& out);

@@ -16,8 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Words = std::vector<std::string>;
-
 std::string report(const std::string& code, const std::string& hex)
 {
     return shown("\n进程退出返回值 " + code + " (0x" + hex + ")   运行时间 : <t> 秒\n按任意键继续...\n");
@@ -50,13 +48,6 @@ void expectRoundTrip(const Words& words, const Locale& locale = western)
 // Under wine every run costs tens of milliseconds: fewer runs, more arguments in each.
 constexpr int randomRuns = onWindows ? 200 : 3000;
 constexpr unsigned mostArguments = onWindows ? 24 : 6;
-
-// A scratch folder of the test's own, removed with it.
-struct Scratch {
-    fs::path path = fs::temp_directory_path() / ("pimbrel-test-" + std::to_string(::getpid()));
-    Scratch() { fs::create_directories(path); }
-    ~Scratch() { fs::remove_all(path); }
-};
 
 // Through a file or pipe the launcher's words are GBK bytes on Windows, whatever the code
 // page of the system.

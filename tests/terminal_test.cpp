@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,31 +21,25 @@
 
 namespace {
 
-// The launcher on a pseudo-terminal of its own, driven from the other side as a user would.
-// Its standard streams are all the terminal, or one of them is not.
-enum class Streams { terminal, inputClosed, inputNull, outputPipe };
-
+// A pseudo-terminal of the test's own, driven from the other side as a user would.
 class Terminal {
 public:
-    // Under wine on a Chinese system by default, so that the title reads as it should.
-    explicit Terminal(const std::vector<std::string>& arguments, Streams streams = Streams::terminal,
-                      const Locale& locale = onWindows ? chinese : western)
+    // The launcher on it, started as a shell starts a program; its standard streams are the
+    // terminal but those named. Under wine on a Chinese system by default, so that the title
+    // reads as it should.
+    explicit Terminal(const Words& arguments, const Streams& streams = {},
+                      const Locale& locale = onWindows ? chinese : western,
+                      const std::function<void()>& inChild = {})
+        : Terminal([&, command = launcher(arguments, locale)] {
+              runThenReportLeftovers(command, locale, streams, inChild);
+          })
     {
-        termios modes{};
-        modes.c_iflag = ICRNL | IXON;
-        modes.c_oflag = OPOST | ONLCR;
-        modes.c_cflag = CS8 | CREAD;
-        modes.c_lflag = ISIG | ICANON | ECHO | ECHOE | ECHOK | IEXTEN;
-        cfmakeraw(&found_);  // only to fill the control characters with something sane
-        found_ = modes;
-        found_.c_cc[VINTR] = 3;
-        found_.c_cc[VQUIT] = 034;
-        found_.c_cc[VEOF] = 4;
-        found_.c_cc[VMIN] = 1;
-        cfsetspeed(&found_, B38400);
+    }
 
-        pid_ = forkpty(&master_, nullptr, &found_, nullptr);
-        if (pid_ == 0) runThenReportLeftovers(arguments, streams, locale);
+    // Any program as the terminal's first process, such as a shell the test types into.
+    static Terminal running(const Words& program, const Locale& locale = western)
+    {
+        return Terminal([&] { exec(program, locale); });
     }
 
     ~Terminal()
@@ -53,7 +48,7 @@ public:
         close(master_);
     }
 
-    // Reads the screen until it shows the text; false if the launcher ended first.
+    // Reads the screen until it shows the text; false if the process on it ended first.
     bool waitFor(const std::string& text)
     {
         while (visible().find(text) == std::string::npos) {
@@ -104,8 +99,8 @@ public:
         return true;
     }
 
-    // Reads to the end and returns the launcher's exit status.
-    // Wine's helper processes can hold the terminal open long after the launcher has gone,
+    // Reads to the end and returns the exit status of the process on it (the launcher's, passed
+    // on). Wine's helper processes can hold the terminal open long after the launcher has gone,
     // so the end is the process's, and then what is still on its way to the screen.
     int end()
     {
@@ -126,8 +121,8 @@ public:
 
     const std::string& screen() const { return screen_; }
 
-    // The launcher leads the terminal's foreground process group.
-    void signalLauncher(int number) { kill(tcgetpgrp(master_), number); }
+    // The launcher, or the shell's job, leads the terminal's foreground process group.
+    void signalForeground(int number) { kill(tcgetpgrp(master_), number); }
 
     // The screen without the cursor escapes wine wraps around each character it shows.
     std::string visible() const
@@ -146,40 +141,40 @@ public:
     }
 
 private:
+    explicit Terminal(const std::function<void()>& onTerminal)
+    {
+        found_.c_iflag = ICRNL | IXON;
+        found_.c_oflag = OPOST | ONLCR;
+        found_.c_cflag = CS8 | CREAD;
+        found_.c_lflag = ISIG | ICANON | ECHO | ECHOE | ECHOK | IEXTEN;
+        found_.c_cc[VINTR] = 3;
+        found_.c_cc[VQUIT] = 034;
+        found_.c_cc[VSUSP] = 032;  // Ctrl-Z
+        found_.c_cc[VEOF] = 4;
+        found_.c_cc[VMIN] = 1;
+        cfsetspeed(&found_, B38400);
+
+        pid_ = forkpty(&master_, nullptr, &found_, nullptr);
+        if (pid_ == 0) onTerminal();
+    }
+
     // In the child, on the terminal: the launcher runs as a program of a shell would, and
     // what it left unread in the terminal's input afterwards is reported on the screen.
-    [[noreturn]] static void runThenReportLeftovers(const std::vector<std::string>& arguments, Streams streams,
-                                                    const Locale& locale)
+    [[noreturn]] static void runThenReportLeftovers(const Words& command, const Locale& locale,
+                                                    const Streams& streams, const std::function<void()>& inChild)
     {
-        std::vector<std::string> words = launcherCommand();
-        words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> environment = launcherEnvironment(locale);
-        std::vector<char*> envp;
-        for (std::string& entry : environment) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        // Output nobody reads, never more than the pipe holds.
-        int output[2];
-        if (streams == Streams::outputPipe && pipe(output) != 0) _exit(121);
         // As a shell does: the launcher gets a process group of its own in the foreground.
         std::signal(SIGTTOU, SIG_IGN);
-        const pid_t launcher = fork();
-        if (launcher == 0) {
+        const pid_t pid = fork();
+        if (pid == 0) {
             setpgid(0, 0);
             tcsetpgrp(0, getpid());
             for (int signal : {SIGTTOU, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
-            if (streams == Streams::inputClosed) close(0);
-            if (streams == Streams::inputNull) dup2(open("/dev/null", O_RDONLY), 0);
-            if (streams == Streams::outputPipe) dup2(output[1], 1);
-            execve(argv[0], argv.data(), envp.data());
-            _exit(120);
+            exec(command, locale, streams, inChild);
         }
-        setpgid(launcher, launcher);
-        tcsetpgrp(0, launcher);
-        int status = 0;
-        waitpid(launcher, &status, 0);
+        setpgid(pid, pid);
+        tcsetpgrp(0, pid);
+        const int status = reap(pid);
         tcsetpgrp(0, getpgrp());
         termios now{};
         tcgetattr(0, &now);
@@ -193,7 +188,7 @@ private:
         tcsetattr(0, TCSANOW, &now);
         const std::string line = "\n[left unread: " + std::to_string(count < 0 ? 0 : count) + "]\n";
         (void)!write(1, line.data(), line.size());
-        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+        _exit(status);
     }
 
     // True once the process on the terminal has ended, reaped or not.
@@ -205,10 +200,7 @@ private:
 
     void drain()
     {
-        pollfd ready{master_, POLLIN, 0};
-        char buffer[4096];
-        for (ssize_t got; poll(&ready, 1, 100) > 0 && (got = read(master_, buffer, sizeof buffer)) > 0;) {
-            screen_.append(buffer, static_cast<std::size_t>(got));
+        for (pollfd ready{master_, POLLIN, 0}; poll(&ready, 1, 100) > 0 && readSome(0);) {
         }
     }
 
@@ -310,7 +302,7 @@ TEST(Terminal, TheReportAndThePromptReadRightOnAnyConsole)
 {
     for (const Locale& locale : {western, chinese}) {
         for (const char* child : {"exit_with", "say_utf8"}) {
-            Terminal terminal({helper(child)}, Streams::terminal, locale);
+            Terminal terminal({helper(child)}, {}, locale);
             ASSERT_TRUE(terminal.waitFor(prompt)) << locale.name << " " << child << ": " << terminal.visible();
             EXPECT_NE(terminal.visible().find("进程退出返回值 0 (0x0)   运行时间 : "), std::string::npos)
                 << locale.name << " " << child << ": " << terminal.visible();
@@ -325,7 +317,7 @@ TEST(Terminal, TheReportAndThePromptReadRightOnAnyConsole)
 TEST(Terminal, TitleIsSetAndTheOldOneGivenBack)
 {
     for (const Locale& locale : {western, chinese}) {
-        Terminal terminal({helper("exit_with"), "0"}, Streams::terminal, locale);
+        Terminal terminal({helper("exit_with"), "0"}, {}, locale);
         ASSERT_TRUE(terminal.waitFor(prompt)) << locale.name;
         terminal.waitForKeyMode();
         terminal.press("k");
@@ -349,9 +341,9 @@ TEST(Terminal, TitleIsSetAndTheOldOneGivenBack)
 // does not show the output (an IDE's panel, a build tool, CI).
 TEST(KeyWait, WithNobodyToPressAKeyThereIsNoWait)
 {
-    const std::vector<Streams> rows = onWindows ? std::vector<Streams>{Streams::outputPipe}
-                                                : std::vector<Streams>{Streams::inputClosed, Streams::inputNull};
-    for (Streams streams : rows) {
+    const std::vector<Streams> rows = onWindows ? std::vector<Streams>{{.out = {Stream::pipe}}}
+                                                : std::vector<Streams>{{.in = {Stream::closed}}, {.in = {Stream::file, "/dev/null"}}};
+    for (const Streams& streams : rows) {
         Terminal terminal({helper("exit_with"), "6"}, streams);
         EXPECT_EQ(terminal.end(), 6);
         EXPECT_TRUE(terminal.modesAsFound());
@@ -364,7 +356,7 @@ TEST(KeyWait, TermOrHangupEndsItWithTheTerminalAsFoundAndTheChildsCode)
     for (int signal : {SIGTERM, SIGHUP}) {
         Terminal terminal({helper("exit_with"), "5"});
         ASSERT_TRUE(terminal.waitForKeyMode());
-        terminal.signalLauncher(signal);
+        terminal.signalForeground(signal);
         EXPECT_EQ(terminal.end(), 5) << signal;
         EXPECT_TRUE(terminal.modesAsFound()) << signal;
         EXPECT_NE(terminal.screen().find("\x1b[23;0t"), std::string::npos) << signal;
@@ -376,7 +368,7 @@ TEST(KeyWait, OtherSignalsDoNotEndIt)
     if (onWindows) GTEST_SKIP() << "POSIX signals";
     Terminal terminal({helper("exit_with"), "4"});
     ASSERT_TRUE(terminal.waitForKeyMode());
-    for (int signal : {SIGWINCH, SIGCHLD, SIGSTOP, SIGCONT}) terminal.signalLauncher(signal);
+    for (int signal : {SIGWINCH, SIGCHLD, SIGSTOP, SIGCONT}) terminal.signalForeground(signal);
     EXPECT_TRUE(terminal.stillRunning());
     terminal.type("k");
     EXPECT_EQ(terminal.end(), 4);
