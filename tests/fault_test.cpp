@@ -4,6 +4,8 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,25 +21,37 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(Faults, AProgramThatIsNoProgramIsReportedNotRun)
+// What no system can start is reported; a file of commands without "#!" runs with sh, as
+// execvp and the shells run it, whether named by its path or found on the PATH.
+TEST(Faults, AProgramThatIsNoProgramIsReportedNotRunAndAScriptWithoutInterpreterRuns)
 {
     Scratch scratch;
-    const fs::path garbage = scratch.path / "garbage";
-    std::ofstream(garbage) << "not a program\n";
-    fs::permissions(garbage, fs::perms::owner_all);
+    const fs::path script = scratch.path / "script";
+    std::ofstream(script) << "echo \"ran $*\"\nexit 4\n";
+    fs::permissions(script, fs::perms::owner_all);
+    const auto onPath = [&scratch] { setenv("PATH", ("/nowhere:" + scratch.path.string() + ":/bin").c_str(), 1); };
     struct Case {
-        std::string program, reason;
+        std::string program;
+        std::function<void()> inChild;
+        std::string out, err;
         int status;
     };
     const Case cases[] = {
-        {garbage, "Exec format error", 126},
-        {"", "No such file or directory", 127},
+        {script, {}, "ran x\n", "", 4},
+        {"script", onPath, "ran x\n", "", 4},
+        {"", {}, "", "无法启动: No such file or directory\n", 127},
     };
     for (const Case& c : cases) {
-        Launch launch({c.program, "x"});
+        Launch launch({c.program, "x"}, {}, western, c.inChild);
         EXPECT_EQ(launch.end(), c.status) << c.program;
-        EXPECT_EQ(launch.err, shown("无法启动: " + c.reason + "\n")) << c.program;
-        EXPECT_NE(launch.out.find("(0x7"), std::string::npos) << launch.out;
+        // A program that ran says what it cost; one that did not, why.
+        if (c.err.empty()) {
+            EXPECT_EQ(costIn(launch.err).before, "") << c.program;
+        } else {
+            EXPECT_EQ(launch.err, shown(c.err)) << c.program;
+        }
+        EXPECT_NE(launch.out.find("\n\n" + c.out + shown("\n进程退出返回值 " + std::to_string(c.status))), std::string::npos)
+            << launch.out;
     }
 }
 
@@ -47,17 +61,20 @@ TEST(Faults, OutputThatIsClosedFullOrGoneNeitherStopsTheChildNorLosesItsCode)
         Streams streams;
         Words child;
         int status;
+        std::function<void()> inChild = {};
     };
     const Case cases[] = {
         {{.out = {Stream::closed}}, {helper("exit_with"), "7"}, 7},
         {{.out = {Stream::file, "/dev/full"}}, {helper("exit_with"), "7"}, 7},
         {{.out = {Stream::brokenPipe}}, {helper("exit_with"), "7"}, 7},
         {{.out = {Stream::closed}}, {helper("print_args"), "x"}, 0},
-        // The child starts with SIGPIPE at its default, so writing into the dead pipe kills it.
+        // The child starts with SIGPIPE as the launcher was given it: at its default, writing
+        // into the dead pipe kills it; ignored, the write fails and the child goes on.
         {{.out = {Stream::brokenPipe}}, {helper("print_args"), "x"}, 128 + SIGPIPE},
+        {{.out = {Stream::brokenPipe}}, {"/bin/sh", "-c", "echo x 2>/dev/null; exit 7"}, 7, [] { std::signal(SIGPIPE, SIG_IGN); }},
     };
     for (const Case& c : cases) {
-        Launch launch(c.child, c.streams);
+        Launch launch(c.child, c.streams, western, c.inChild);
         EXPECT_EQ(launch.end(), c.status) << static_cast<int>(c.streams.out.kind) << " " << c.child[0];
         const std::string killed = "\n程序被信号 13 (SIGPIPE) 终止: 向已无人读取的管道写入";
         EXPECT_EQ(costIn(launch.err).before, c.status == 128 + SIGPIPE ? killed : "");
@@ -121,6 +138,75 @@ TEST(Faults, TermAndHangupArePassedToTheChildAndItsEndReported)
     }
 }
 
+Words manyArguments(int count)
+{
+    Words words{helper("print_args")};
+    for (int i = 0; i < count; ++i) words.push_back(i % 3 == 0 ? "a \"" + std::to_string(i) : std::to_string(i) + "\\");
+    return words;
+}
+
+// A shell without job control: runs the launcher as a member of the shell's own process
+// group, and passes an end request on to it alone.
+pid_t launcherOfShell;
+void passOnToLauncher(int signal) { kill(launcherOfShell, signal); }
+void runUnderAShell()
+{
+    std::signal(SIGTERM, passOnToLauncher);
+    launcherOfShell = fork();
+    if (launcherOfShell != 0) _exit(reap(launcherOfShell));
+    std::signal(SIGTERM, SIG_DFL);
+}
+
+// The state /proc shows of a process: 'T' when it is stopped.
+char stateOf(const std::string& pid)
+{
+    std::ifstream file("/proc/" + pid + "/stat");
+    const std::string stat(std::istreambuf_iterator<char>(file), {});
+    const std::size_t end = stat.rfind(')');
+    return end == std::string::npos || end + 2 >= stat.size() ? '?' : stat[end + 2];
+}
+
+// An end request reaches a stopped program too. When the launcher leads its job, the whole
+// job gets it, so that nothing the program started lingers holding the output open; a
+// group it does not lead is not the launcher's to end.
+TEST(Faults, AnEndRequestReachesAStoppedProgramAndAllOfTheJobTheLauncherLeads)
+{
+    const Words lingering{"/bin/sh", "-c", "(sleep 1; echo lingered) & echo started; wait"};
+    struct Case {
+        Words child;
+        std::function<void()> inChild;
+        bool lingered;
+    };
+    const Case cases[] = {
+        {{"/bin/sh", "-c", "echo started $$; kill -STOP $$; exit 3"}, {}, false},
+        {lingering, {}, false},
+        {lingering, runUnderAShell, true},
+    };
+    for (const Case& c : cases) {
+        Launch launch(c.child, {}, western, c.inChild);
+        // Their lines, not the running line that shows their commands.
+        ASSERT_TRUE(launch.waitFor("\nstarted"));
+        const std::size_t pid = launch.out.find("\nstarted ");
+        const std::string child = pid == std::string::npos ? "" : launch.out.substr(pid + 9, launch.out.find('\n', pid + 1) - pid - 9);
+        for (int tries = 0; !child.empty() && stateOf(child) != 'T' && tries < 10000; ++tries) usleep(1000);
+        kill(launch.pid, SIGTERM);
+        EXPECT_EQ(launch.end(), 128 + SIGTERM) << c.child.back();
+        EXPECT_EQ(launch.out.find("\nlingered") != std::string::npos, c.lingered) << c.child.back();
+    }
+}
+
+// Asked to end while it still writes the running line into a pipe that is slow to take it,
+// the launcher writes the whole line and starts nothing.
+TEST(Faults, AnEndRequestBeforeTheProgramStartsLeavesItUnstarted)
+{
+    Launch launch(manyArguments(100000));
+    ASSERT_TRUE(launch.waitFor(shown("正在运行:")));
+    kill(launch.pid, SIGTERM);
+    EXPECT_EQ(launch.end(), 128 + SIGTERM);
+    EXPECT_TRUE(launch.out.ends_with(" \"a \\\"99999\" \n\n")) << launch.out.substr(launch.out.size() - 200);
+    EXPECT_EQ(launch.err, "");
+}
+
 TEST(Faults, EveryByteValueAndBrokenEncodingsReachTheChildUnchanged)
 {
     std::string everyByte;
@@ -129,13 +215,6 @@ TEST(Faults, EveryByteValueAndBrokenEncodingsReachTheChildUnchanged)
     Launch launch(words);
     EXPECT_EQ(launch.end(), 0);
     EXPECT_EQ(receivedArguments(launch.out), words);
-}
-
-Words manyArguments(int count)
-{
-    Words words{helper("print_args")};
-    for (int i = 0; i < count; ++i) words.push_back(i % 3 == 0 ? "a \"" + std::to_string(i) : std::to_string(i) + "\\");
-    return words;
 }
 
 TEST(Faults, AHundredThousandArgumentsReachTheChildWhole)

@@ -51,14 +51,34 @@ constexpr unsigned mostArguments = onWindows ? 24 : 6;
 
 // Through a file or pipe the launcher's words are GBK bytes on Windows, whatever the code
 // page of the system.
-TEST(Usage, WithoutAProgramPrintsBannerAndUsageAndEndsWithOne)
+// The launcher's own words: with no argument, or --help or --version as the only one.
+TEST(Usage, BannerUsageHelpAndVersion)
 {
+    const std::string usage = "Tavrune IDE 程序运行插件 - Oltmera 出品\n"
+                              "用法: " + usageName + " <EXE 路径> <参数 ...>\n";
+    const std::string statuses = std::string("\n退出状态: 程序的退出返回值，除非\n"
+                                             "  1      没有指定程序\n"
+                                             "  125    启动器自身出错 (如内存不足)\n"
+                                             "  126    程序无法启动\n"
+                                             "  127    找不到程序\n") +
+                                 (onWindows ? "" : "  128+N  程序被信号 N 终止\n");
+    struct Case {
+        Words arguments;
+        std::string out;
+        int status;
+    };
+    const Case cases[] = {
+        {{}, usage, 1},
+        {{"--help"}, usage + statuses, 0},
+        {{"--version"}, "pimbrel " PIMBREL_VERSION "\n", 0},
+    };
     for (const Locale& locale : {western, chinese}) {
-        const Outcome run = runLauncher({}, locale);
-        EXPECT_EQ(run.out, shown("Tavrune IDE 程序运行插件 - Oltmera 出品\n"
-                                 "用法: " + usageName + " <EXE 路径> <参数 ...>\n")) << locale.name;
-        EXPECT_EQ(run.err, "");
-        EXPECT_EQ(run.status, 1);
+        for (const Case& c : cases) {
+            const Outcome run = runLauncher(c.arguments, locale);
+            EXPECT_EQ(run.out, shown(c.out)) << locale.name << " " << c.out;
+            EXPECT_EQ(run.err, "");
+            EXPECT_EQ(run.status, c.status);
+        }
     }
 }
 
@@ -230,6 +250,7 @@ const Quoting quotings[] = {
     {{"c:\\dir\\"}, "c:\\dir\\ "},
     {{"\\\\server\\share"}, "\\\\server\\share "},
     {{"*", "?", "*.txt"}, "* ? *.txt "},
+    {{"--help"}, "--help "},  // the launcher's own words, after a program, are the program's
     {{"line\nfeed", "\r\v\f"}, "line\nfeed \r\v\f "},
 };
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -225,16 +227,28 @@ private:
 
 const std::string prompt = "按任意键继续...";
 
+// The window that shows the output is held open whatever the input is: a file of sample
+// input, nothing, or closed. The key is read from the terminal, nothing from the input.
 TEST(KeyWait, HoldsTheWindowUntilAKeyThenEndsWithTheChildsCode)
 {
-    Terminal terminal({helper("exit_with"), "7"});
-    ASSERT_TRUE(terminal.waitFor(prompt));
-    ASSERT_TRUE(terminal.waitForKeyMode());
-    EXPECT_TRUE(terminal.stillRunning());
-    terminal.press("k");
-    EXPECT_EQ(terminal.end(), 7);
-    EXPECT_TRUE(terminal.modesAsFound());
-    EXPECT_NE(terminal.screen().find("[left unread: 0]"), std::string::npos) << terminal.screen();
+    Scratch scratch;
+    const std::string sample = scratch.path / "sample.txt";
+    std::ofstream(sample) << "1 2\n";
+    // Wine makes the terminal its console only when the terminal is the standard input.
+    const std::vector<Streams> rows = onWindows ? std::vector<Streams>{{}}
+                                                : std::vector<Streams>{{}, {.in = {Stream::file, sample}},
+                                                                       {.in = {Stream::file, "/dev/null"}},
+                                                                       {.in = {Stream::closed}}};
+    for (const Streams& streams : rows) {
+        Terminal terminal({helper("exit_with"), "7"}, streams);
+        ASSERT_TRUE(terminal.waitFor(prompt)) << streams.in.text;
+        ASSERT_TRUE(terminal.waitForKeyMode()) << streams.in.text;
+        EXPECT_TRUE(terminal.stillRunning());
+        terminal.press("k");
+        EXPECT_EQ(terminal.end(), 7);
+        EXPECT_TRUE(terminal.modesAsFound());
+        EXPECT_NE(terminal.screen().find("[left unread: 0]"), std::string::npos) << terminal.screen();
+    }
 }
 
 TEST(KeyWait, AnyKeyEndsItAndNoneIsLeftBehindForTheShell)
@@ -336,30 +350,44 @@ TEST(Terminal, TitleIsSetAndTheOldOneGivenBack)
     }
 }
 
-// Nobody may be there to press a key: on POSIX when the terminal is not the input, on
-// Windows, where the key is read from the console whatever the input is, when the console
-// does not show the output (an IDE's panel, a build tool, CI).
-TEST(KeyWait, WithNobodyToPressAKeyThereIsNoWait)
+// Output that goes to a file or a pipe is read by a program (an IDE's panel, a build tool,
+// CI), often with no window at all: nobody is there to press a key, whatever the input is.
+// Nor does a title go to a terminal that does not show the output.
+TEST(KeyWait, WithTheOutputElsewhereThereIsNoWait)
 {
-    const std::vector<Streams> rows = onWindows ? std::vector<Streams>{{.out = {Stream::pipe}}}
-                                                : std::vector<Streams>{{.in = {Stream::closed}}, {.in = {Stream::file, "/dev/null"}}};
-    for (const Streams& streams : rows) {
+    Scratch scratch;
+    for (const Stream& out : {Stream{Stream::pipe}, Stream{Stream::file, scratch.path / "out.txt"}}) {
+        Streams streams;
+        streams.out = out;
         Terminal terminal({helper("exit_with"), "6"}, streams);
-        EXPECT_EQ(terminal.end(), 6);
-        EXPECT_TRUE(terminal.modesAsFound());
+        EXPECT_EQ(terminal.end(), 6) << out.text;
+        EXPECT_TRUE(terminal.modesAsFound()) << out.text;
+        if (!onWindows) {
+            EXPECT_EQ(terminal.screen().find("\x1b]0;"), std::string::npos) << terminal.screen();
+        }
     }
 }
 
-TEST(KeyWait, TermOrHangupEndsItWithTheTerminalAsFoundAndTheChildsCode)
+// SIGTERM and SIGHUP end the wait and the launcher returns the child's code; any other
+// signal that ends a process ends it as it would, with the terminal and its title as found.
+TEST(KeyWait, ASignalEndsItWithTheTerminalAsFound)
 {
     if (onWindows) GTEST_SKIP() << "POSIX signals";
-    for (int signal : {SIGTERM, SIGHUP}) {
-        Terminal terminal({helper("exit_with"), "5"});
+    const auto noCore = [] {
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_CORE, &none);
+    };
+    struct Case {
+        int signal, status;
+    };
+    for (const Case c : {Case{SIGTERM, 5}, Case{SIGHUP, 5}, Case{SIGINT, 128 + SIGINT}, Case{SIGQUIT, 128 + SIGQUIT},
+                         Case{SIGUSR1, 128 + SIGUSR1}, Case{SIGALRM, 128 + SIGALRM}}) {
+        Terminal terminal({helper("exit_with"), "5"}, {}, western, noCore);
         ASSERT_TRUE(terminal.waitForKeyMode());
-        terminal.signalForeground(signal);
-        EXPECT_EQ(terminal.end(), 5) << signal;
-        EXPECT_TRUE(terminal.modesAsFound()) << signal;
-        EXPECT_NE(terminal.screen().find("\x1b[23;0t"), std::string::npos) << signal;
+        terminal.signalForeground(c.signal);
+        EXPECT_EQ(terminal.end(), c.status) << c.signal;
+        EXPECT_TRUE(terminal.modesAsFound()) << c.signal;
+        EXPECT_NE(terminal.screen().find("\x1b[23;0t"), std::string::npos) << c.signal;
     }
 }
 
@@ -372,6 +400,57 @@ TEST(KeyWait, OtherSignalsDoNotEndIt)
     EXPECT_TRUE(terminal.stillRunning());
     terminal.type("k");
     EXPECT_EQ(terminal.end(), 4);
+}
+
+// As a user has it: an interactive shell with job control on the terminal, the launcher
+// one of its jobs. The shell reads its lines as the terminal gives them (no line editor of
+// its own), so the terminal's modes are as found whenever it waits for a command.
+TEST(JobControl, TheTerminalComesBackAsTheShellHadIt)
+{
+    if (onWindows) GTEST_SKIP() << "POSIX job control";
+    const std::string pimbrel = PIMBREL_PATH, child = helperFile("exit_with");
+    struct Case {
+        std::string command;
+        std::function<void(Terminal&)> drive;
+        std::string status;
+        bool titled;
+    };
+    // Not before the prompt: the first program's own raw mode is not the key wait's.
+    const auto pressAKey = [](Terminal& terminal) {
+        ASSERT_TRUE(terminal.waitFor(prompt));
+        ASSERT_TRUE(terminal.waitForKeyMode());
+        terminal.type("k");
+        // Gone, with the title given back: what is typed now is the shell's.
+        ASSERT_TRUE(terminal.waitFor("\x1b[23;0t"));
+    };
+    const Case cases[] = {
+        // A program that dies of a signal after it changed the terminal's modes.
+        {pimbrel + " /bin/sh -c 'stty raw -echo; kill -SEGV $$'", pressAKey, "139", true},
+        // Stopped at the prompt (kill -TSTP, as Ctrl-Z is a key there) and brought back.
+        {pimbrel + " " + child + " 3",
+         [&pressAKey](Terminal& terminal) {
+             ASSERT_TRUE(terminal.waitFor(prompt));
+             ASSERT_TRUE(terminal.waitForKeyMode());
+             terminal.signalForeground(SIGTSTP);
+             ASSERT_TRUE(terminal.waitFor("Stopped"));
+             EXPECT_TRUE(terminal.modesAsFound());
+             terminal.type("fg\n");
+             pressAKey(terminal);
+         },
+         "3", true},
+        // In the background, even where the terminal would let it write and set modes.
+        {"(trap '' TTOU; exec " + pimbrel + " " + child + " 3) & wait $!", [](Terminal&) {}, "3", false},
+    };
+    for (const Case& c : cases) {
+        Terminal shell = Terminal::running({"/bin/bash", "--norc", "--noediting", "-i"});
+        ASSERT_TRUE(shell.waitFor("bash-"));  // its prompt: it reads commands from now on
+        shell.type(c.command + "\n");
+        c.drive(shell);
+        shell.type("echo status-$?\n");
+        EXPECT_TRUE(shell.waitFor("status-" + c.status)) << c.command << ": " << shell.screen();
+        EXPECT_TRUE(shell.modesAsFound()) << c.command;
+        EXPECT_EQ(shell.screen().find("\x1b]0;") != std::string::npos, c.titled) << c.command;
+    }
 }
 
 }  // namespace
