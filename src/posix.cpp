@@ -41,7 +41,7 @@ volatile sig_atomic_t endRequested;   // SIGTERM or SIGHUP came: finish, do not 
 
 // What the caller asks of the launcher, it asks of the program it runs. As timeout does,
 // the request goes to the whole job when we lead it, so that nothing the program started
-// lingers; never to a group we did not make. A stopped program would not see it until
+// lingers; never to a group we do not lead. A stopped program would not see it until
 // continued.
 void passOnEnd(int signal)
 {
