@@ -38,6 +38,20 @@ void sayWhatItCost(const ChildEnd& end)
     else if (memory) say(Stream::err, texts.peakMemory, end.peakMegabytes);
 }
 
+// The report of the run, and the window held open until a key is pressed.
+void reportAndHold(const ChildEnd& end)
+{
+    say(Stream::out, texts.report, end.exitCode, static_cast<std::uint32_t>(end.exitCode), end.seconds);
+    // For a learner: how a crash ended the program, in words, and what the run took. On
+    // standard error, so that whatever reads the report finds it as it always was.
+    if (end.start == Start::ran) {
+        if (*end.ending != '\0') say(Stream::err, "%s", end.ending);
+        sayWhatItCost(end);
+    }
+    say(Stream::out, texts.prompt);
+    waitForKey();
+}
+
 }  // namespace
 
 // Runs the command line in this console. A child that could not start is said so, and
@@ -90,22 +104,8 @@ int launch(int argc, ArgChar* argv[])
     }
 
     const ChildEnd end = execute_command(commandLine);
-    // Asked to end before the program started, the launcher leaves it unstarted, as asked.
-    if (end.start == Start::endAsked) {
-        releaseConsole();
-        std::free(commandLine);
-        return end.exitCode;
-    }
-    say(Stream::out, texts.report, end.exitCode, static_cast<std::uint32_t>(end.exitCode), end.seconds);
-    // For a learner: how a crash ended the program, in words, and what the run took. On
-    // standard error, so that whatever reads the report finds it as it always was.
-    if (end.start == Start::ran) {
-        if (*end.ending != '\0') say(Stream::err, "%s", end.ending);
-        sayWhatItCost(end);
-    }
-    say(Stream::out, texts.prompt);
-    waitForKey();
-
+    // Asked to end before the program started, the launcher has nothing to report.
+    if (end.start != Start::endAsked) reportAndHold(end);
     releaseConsole();
     std::free(commandLine);
     return end.exitCode;

@@ -39,6 +39,25 @@ bool pipeIgnored = false;             // SIGPIPE was ignored when we were starte
 volatile sig_atomic_t runningChild;   // the child's pid while it runs, else 0
 volatile sig_atomic_t endRequested;   // SIGTERM or SIGHUP came: finish, do not linger
 
+bool isIgnored(int signal)
+{
+    struct sigaction current {};
+    sigaction(signal, nullptr, &current);
+    return current.sa_handler == SIG_IGN;
+}
+
+// Takes the signal with the handler (or SIG_IGN, SIG_DFL); false if it cannot be taken.
+bool handle(int signal, void (*handler)(int), struct sigaction* previous = nullptr)
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    // A write or a wait that a signal interrupts goes on; the key wait's ppoll still
+    // returns, as poll calls are never restarted.
+    action.sa_flags = SA_RESTART;
+    return sigaction(signal, &action, previous) == 0;
+}
+
 // What the caller asks of the launcher, it asks of the program it runs. As timeout does,
 // the request goes to the whole job when we lead it, so that nothing the program started
 // lingers; never to a group we do not lead. A stopped program would not see it until
@@ -53,9 +72,7 @@ void passOnEnd(int signal)
         kill(child, SIGCONT);
         if (leadsGroup) {
             // We are in the group too, and have the request already.
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            sigaction(signal, &ignore, nullptr);
+            handle(signal, SIG_IGN);
             kill(0, signal);
             kill(0, SIGCONT);
         }
@@ -85,24 +102,6 @@ void writeAll(int file, const char* text)
         text += written;
         left -= static_cast<std::size_t>(written);
     }
-}
-
-bool isIgnored(int signal)
-{
-    struct sigaction current {};
-    sigaction(signal, nullptr, &current);
-    return current.sa_handler == SIG_IGN;
-}
-
-void handle(int signal, void (*handler)(int), struct sigaction* previous = nullptr)
-{
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    // A write or a wait that a signal interrupts goes on; the key wait's ppoll still
-    // returns, as poll calls are never restarted.
-    action.sa_flags = SA_RESTART;
-    sigaction(signal, &action, previous);
 }
 
 // Only the terminal's foreground job may set its modes or read from it.
@@ -224,10 +223,7 @@ public:
         sigemptyset(&taken_);
         for (int signal = 1; signal < NSIG; ++signal) {
             if (leavesUsAlone(signal) || isIgnored(signal)) continue;
-            struct sigaction action {};
-            action.sa_handler = noteWhileWaiting;
-            sigfillset(&action.sa_mask);
-            if (sigaction(signal, &action, &previous_[signal]) == 0) sigaddset(&taken_, signal);
+            if (handle(signal, noteWhileWaiting, &previous_[signal])) sigaddset(&taken_, signal);
         }
         sigset_t blocked = endSignals();
         for (int signal = 1; signal < NSIG; ++signal) {
@@ -255,11 +251,8 @@ public:
     // process goes on (continued, or the signal did nothing).
     void undergo(int signal)
     {
-        struct sigaction asDefault {};
-        asDefault.sa_handler = SIG_DFL;
-        sigemptyset(&asDefault.sa_mask);
         struct sigaction ours {};
-        sigaction(signal, &asDefault, &ours);
+        handle(signal, SIG_DFL, &ours);
         sigset_t one;
         sigemptyset(&one);
         sigaddset(&one, signal);

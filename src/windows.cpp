@@ -223,6 +223,7 @@ ChildEnd runChild(wchar_t* commandLine)
     DWORD exitCode = 0;
     const bool ended = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
                        GetExitCodeProcess(process.hProcess, &exitCode);
+    const double ranFor = secondsSince(started);
     if (ended) {
         end.start = Start::ran;
         end.exitCode = static_cast<std::int32_t>(exitCode);
@@ -233,7 +234,7 @@ ChildEnd runChild(wchar_t* commandLine)
         end = failedStart(GetLastError(), commandLine);
         end.start = Start::lost;
     }
-    end.seconds = secondsSince(started);
+    end.seconds = ranFor;
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return end;
