@@ -2,9 +2,7 @@
 // took, and keeps the window open until a key is pressed.
 
 #include <cstdint>
-#include <cstdlib>
 
-#include "compose.h"
 #include "platform.h"
 #include "texts.h"
 
@@ -54,18 +52,22 @@ void reportAndHold(const ChildEnd& end)
 
 }  // namespace
 
-// Runs the command line in this console. A child that could not start is said so, and
-// ends with the status a shell gives it.
-ChildEnd execute_command(ArgChar* commandLine)
+// Runs the command in this console. A child that could not start is said so, and ends
+// with the status a shell gives it.
+ChildEnd execute_command(Command& command)
 {
     say(Stream::out, texts.running);
-    sayCommandLine(Stream::out, commandLine);
+    sayCommandLine(Stream::out, command.line);
     say(Stream::out, "\n\n");
 
-    ChildEnd end = runChild(commandLine);
+    ChildEnd end = runChild(command);
     if (end.start == Start::notFound || end.start == Start::notRunnable) {
         say(Stream::err, texts.cannotStart, end.reason);
         end.exitCode = end.start == Start::notFound ? notFound : cannotRun;
+    }
+    if (end.start == Start::refused) {
+        say(Stream::err, "%s\n", end.reason);
+        end.exitCode = cannotRun;
     }
     // Never an exit code that was not read.
     if (end.start == Start::lost) {
@@ -96,18 +98,18 @@ int launch(int argc, ArgChar* argv[])
         return noProgramNamed;
     }
 
-    ArgChar* const commandLine = composeCommandLine(argc - 1, argv + 1);
-    if (commandLine == nullptr) {
+    Command command{};
+    if (!prepareCommand(argc - 1, argv + 1, command)) {
         say(Stream::err, texts.noMemory);
         releaseConsole();
         return launcherFailed;
     }
 
-    const ChildEnd end = execute_command(commandLine);
+    const ChildEnd end = execute_command(command);
     // Asked to end before the program started, the launcher has nothing to report.
     if (end.start != Start::endAsked) reportAndHold(end);
     releaseConsole();
-    std::free(commandLine);
+    releaseCommand(command);
     return end.exitCode;
 }
 

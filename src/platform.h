@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-// What the launcher asks of the system it runs on. Each system answers in a file of its
-// own: posix.cpp and windows.cpp.
+// What the launcher asks of the system it runs on. Each system answers in a folder of its
+// own, a file a concern: posix/ and windows/.
 
 // What arguments and command lines are made of: bytes on POSIX systems; on Windows UTF-16,
 // the only form in which every path and argument arrives whole, whatever the code page.
@@ -29,9 +29,27 @@ enum class Stream { out, err };
 void say(Stream stream, const char* format, ...);
 void sayCommandLine(Stream stream, const ArgChar* commandLine);
 
+// The program to run with its arguments, as the launcher was given them, and the command
+// line composed from them: the one the running line shows, and that the child reads its
+// arguments from. Where the system needs the program found before it is started (Windows),
+// the file found, and whether it is a batch file, which cmd reads by rules of its own.
+struct Command {
+    int count;
+    ArgChar* const* arguments;
+    ArgChar* line;
+    ArgChar* program;
+    bool batch;
+};
+
+// Finds the program and composes its command line; false when there is no memory for it.
+// What it made goes with releaseCommand.
+bool prepareCommand(int count, ArgChar* const* arguments, Command& command);
+void releaseCommand(Command& command);
+
 // Whether the child ran, and if not, why. A launcher asked to end before the child was
-// started does not start it; one that lost sight of its child cannot say how it ended.
-enum class Start { ran, notFound, notRunnable, endAsked, lost };
+// started does not start it; one that lost sight of its child cannot say how it ended. An
+// argument that cmd would take for a command is refused: nothing runs.
+enum class Start { ran, notFound, notRunnable, refused, endAsked, lost };
 
 struct ChildEnd {
     Start start;
@@ -40,13 +58,14 @@ struct ChildEnd {
     double cpuSeconds;      // its user and system time; below 0 when the system cannot tell
     double peakMegabytes;   // its peak resident memory, in MiB; below 0 when the system cannot tell
     char ending[512];       // how it ended, when not normally: a line of the launcher's own
-    char reason[1024];      // why it did not run, or why its end is not known: the system's words, UTF-8
+    char reason[1024];      // why it did not run, or why its end is not known: UTF-8, a line of
+                            // the launcher's own when refused, else the system's words
 };
 
-// Starts the command line as a child in this console, with the launcher's environment,
+// Starts the command as a child in this console, with the launcher's environment,
 // directory and streams, and waits for it to end, however long that takes. The command
 // line may be written over on the way, as Windows may do to it.
-ChildEnd runChild(ArgChar* commandLine);
+ChildEnd runChild(Command& command);
 
 // Holds the window open until a key is pressed; returns at once when there is no
 // terminal that shows the output, when the launcher is not the terminal's foreground job,
