@@ -29,6 +29,10 @@ struct Texts {
     const char* report;       // the exit code, the same bits in hex, the seconds
     const char* prompt;
     const char* cannotStart;  // the system's reason
+    const char* tooLong;      // the command line's length and the most the system takes, in characters
+    const char* refusedForBatch;  // the argument's number, what it holds
+    const char* carriageReturn;   // what it holds, when it is a line break
+    const char* lineFeed;
     const char* noMemory;
     const char* cannotWait;   // the system's reason
 
@@ -58,6 +62,10 @@ inline constexpr Texts texts = {
     "\n进程退出返回值 %d (0x%X)   运行时间 : %0.3f 秒",
     "\n按任意键继续...\n",
     "无法启动: %s\n",
+    "命令行过长 (%u 个字符，最多 %u 个)",
+    "无法安全地把参数 %d 传给批处理文件: 含有 %s",
+    "回车符",
+    "换行符",
     "无法分配命令行: 内存不足\n",
     "无法等待程序结束: %s\n",
 

@@ -1,33 +1,24 @@
-// The launcher on Windows: the child shares the launcher's console window, and the system
-// itself finds and starts the program from the composed command line. Arguments, command
-// line, title and the system's messages stay UTF-16 all the way, so no character is lost to
-// a code page; the launcher's own words reach a console as characters and a file or pipe
-// as GBK.
+// The child on Windows: found where cmd would find it, started with CreateProcessW from the
+// composed command line (a batch file through cmd, by cmd's own rules), and reported as it
+// ended. Arguments, command line and the system's messages stay UTF-16 all the way.
 
-#include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 
-#include <conio.h>
 #include <windows.h>
 #include <psapi.h>
 
-#include "platform.h"
-#include "texts.h"
+#include "../compose.h"
+#include "../platform.h"
+#include "../texts.h"
 
 namespace {
 
-// The longest command line CreateProcess accepts, in UTF-16 units with its terminator.
+// The longest command line CreateProcess accepts, in UTF-16 units with its terminator; the
+// longest path it takes, the same.
 constexpr std::size_t longestCommandLine = 32767;
-
-// The code page of what files and pipes receive: that of the launcher's users' consoles,
-// and what every tool that has read its output so far expects.
-constexpr UINT gbk = 936;
-
-// The console's title before ours, to give back at the end: no title is longer than this
-// (the system's buffer for it is under 64 KiB). Known only when it could be read.
-wchar_t foundTitle[32768];
-bool titleFound = false;
+constexpr std::size_t longestPath = 32767;
 
 // Ctrl-C and Ctrl-Break while the child runs are the child's to act on; the launcher stays
 // to report how it ended. Child processes do not inherit a handler routine, so unlike
@@ -38,58 +29,6 @@ BOOL WINAPI outliveTheChild(DWORD event)
 {
     return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
 }
-
-bool isConsole(HANDLE handle)
-{
-    DWORD mode = 0;
-    return GetConsoleMode(handle, &mode) != 0;
-}
-
-void writeUnits(HANDLE handle, bool console, const wchar_t* units, int count)
-{
-    DWORD written = 0;
-    if (console) {
-        WriteConsoleW(handle, units, static_cast<DWORD>(count), &written, nullptr);
-        return;
-    }
-    char bytes[2 * 1024];  // code page 936 spends at most two bytes on a UTF-16 unit
-    const int size = WideCharToMultiByte(gbk, WC_NO_BEST_FIT_CHARS, units, count, bytes, sizeof bytes, nullptr, nullptr);
-    for (int done = 0; done < size; done += static_cast<int>(written)) {
-        if (!WriteFile(handle, bytes + done, static_cast<DWORD>(size - done), &written, nullptr) || written == 0) {
-            return;
-        }
-    }
-}
-
-// Writes UTF-16 text where the stream goes: to a console as characters, whatever its code
-// page and whatever the child did to it; to a file or pipe as GBK bytes, a character that
-// GBK lacks as '?'. Either way a line feed goes out as CR LF, as the C runtime's text mode
-// has always written it. The text goes in pieces, none of which splits a surrogate pair.
-void sayUnits(Stream stream, const wchar_t* text)
-{
-    const HANDLE handle = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-    const bool console = isConsole(handle);
-    wchar_t piece[1024];
-    int size = 0;
-    for (; *text != 0; ++text) {
-        if (*text == '\n') piece[size++] = '\r';
-        piece[size++] = *text;
-        if ((size >= 1020 && !IS_HIGH_SURROGATE(*text)) || size >= 1022) {
-            writeUnits(handle, console, piece, size);
-            size = 0;
-        }
-    }
-    if (size > 0) writeUnits(handle, console, piece, size);
-}
-
-// The UTF-16 form of the launcher's own text, which is never longer than this.
-struct Wide {
-    explicit Wide(const char* utf8)
-    {
-        if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, sizeof text / sizeof *text) == 0) *text = 0;
-    }
-    wchar_t text[2048];
-};
 
 // Appends what fits of count units of text, and keeps the end terminated.
 void append(wchar_t* to, std::size_t size, const wchar_t* text, std::size_t count)
@@ -114,8 +53,9 @@ double secondsSince(LONGLONG start)
 }
 
 // How a child ended whose exit status is no program's own choice: what it means to one who
-// is learning, where that can be said. A program may return 3, 139 or 0x80004005 on
-// purpose: those are left alone.
+// is learning, where that can be said. Only a status of the system's form (severity error,
+// neither a customer's code nor reserved: 0xC...) is one; a program's own -1, 3, 139 or
+// 0x80004005 is left alone.
 void describeStatus(DWORD status, char* line, std::size_t size)
 {
     for (const StatusWords& known : statusWords) {
@@ -124,7 +64,7 @@ void describeStatus(DWORD status, char* line, std::size_t size)
             return;
         }
     }
-    if (status >= 0xC0000000) _snprintf(line, size - 1, texts.crashedUnknown, static_cast<unsigned>(status));
+    if ((status & 0xF0000000) == 0xC0000000) _snprintf(line, size - 1, texts.crashedUnknown, static_cast<unsigned>(status));
 }
 
 double seconds(const FILETIME& time)
@@ -143,7 +83,8 @@ void readCost(HANDLE process, ChildEnd& end)
     end.peakMegabytes = known ? static_cast<double>(memory.PeakWorkingSetSize) / 1048576 : -1;
 }
 
-ChildEnd failedStart(DWORD error, const wchar_t* commandLine)
+// A start that failed, in the system's words, which name the program where they name a file.
+ChildEnd failedStart(DWORD error, const wchar_t* program)
 {
     ChildEnd end{};
     end.start = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Start::notFound
@@ -158,72 +99,248 @@ ChildEnd failedStart(DWORD error, const wchar_t* commandLine)
     for (std::size_t size = std::wcslen(message); size > 0 && std::wcschr(L"\r\n ", message[size - 1]); --size) {
         message[size - 1] = 0;
     }
-    // Some messages name the file as %1 ("%1 is not a valid Win32 application."): it is the
-    // program, the command line's first word, without the quotes around it.
+    // Some messages name the file as %1 ("%1 is not a valid Win32 application.").
     wchar_t reason[sizeof end.reason / 3] = L"";
     const wchar_t* const insert = std::wcsstr(message, L"%1");
     append(reason, sizeof reason / sizeof *reason, message, insert == nullptr ? std::wcslen(message) : insert - message);
     if (insert != nullptr) {
-        const bool quoted = *commandLine == '"';
-        const wchar_t* const program = commandLine + (quoted ? 1 : 0);
-        append(reason, sizeof reason / sizeof *reason, program, std::wcscspn(program, quoted ? L"\"" : L" \t"));
+        append(reason, sizeof reason / sizeof *reason, program, std::wcslen(program));
         append(reason, sizeof reason / sizeof *reason, insert + 2, std::wcslen(insert + 2));
     }
     WideCharToMultiByte(CP_UTF8, 0, reason, -1, end.reason, sizeof end.reason, nullptr, nullptr);
     return end;
 }
 
+// Finding the program -------------------------------------------------------------------
+
+// The value of an environment variable, or null when it is not set (or no memory).
+wchar_t* environmentValue(const wchar_t* name)
+{
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) return nullptr;
+    auto* const value = static_cast<wchar_t*>(std::malloc(size * sizeof(wchar_t)));
+    if (value != nullptr && GetEnvironmentVariableW(name, value, size) + 1 != size) {
+        std::free(value);
+        return nullptr;
+    }
+    return value;
+}
+
+// The name's last part, after its folder.
+const wchar_t* fileName(const wchar_t* name)
+{
+    for (const wchar_t* at = name; *at != 0; ++at) {
+        if (*at == '\\' || *at == '/' || *at == ':') name = at + 1;
+    }
+    return name;
+}
+
+bool isFile(const wchar_t* path)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Tries the name in one folder (none: where the name itself says): as given when it has
+// an extension, else with each extension of the list in turn. The file found is left in
+// `found`, which holds longestPath units.
+bool findIn(const wchar_t* folder, std::size_t folderLength, const wchar_t* name, const wchar_t* extensions,
+            wchar_t* found)
+{
+    std::size_t length = 0;
+    const auto add = [&](const wchar_t* text, std::size_t count) {
+        if (length + count >= longestPath) return false;
+        std::wmemcpy(found + length, text, count);
+        length += count;
+        found[length] = 0;
+        return true;
+    };
+    if (!add(folder, folderLength)) return false;
+    if (folderLength > 0 && folder[folderLength - 1] != '\\' && folder[folderLength - 1] != '/' && !add(L"\\", 1)) {
+        return false;
+    }
+    if (!add(name, std::wcslen(name))) return false;
+    if (std::wcschr(fileName(name), '.') != nullptr) return isFile(found);
+    const std::size_t stem = length;
+    for (const wchar_t* extension = extensions; *extension != 0;) {
+        const std::size_t size = std::wcscspn(extension, L";");
+        length = stem;
+        if (size > 0 && add(extension, size) && isFile(found)) return true;
+        extension += size;
+        if (*extension == ';') ++extension;
+    }
+    return false;
+}
+
+// The file that cmd would run for the name: with a folder in it, in that folder; else in the
+// current folder, then in each folder of PATH. Never the launcher's own folder, where
+// CreateProcess would look first: that is the IDE's, not the user's.
+bool findProgram(const wchar_t* name, wchar_t* found)
+{
+    if (*name == 0) return false;
+    wchar_t* const listed = environmentValue(L"PATHEXT");
+    const wchar_t* const extensions = listed != nullptr ? listed : L".COM;.EXE;.BAT;.CMD";
+    bool known = false;
+    if (*fileName(name) != 0 && fileName(name) != name) {
+        known = findIn(L"", 0, name, extensions, found);
+    } else if (!(known = findIn(L".", 1, name, extensions, found))) {
+        wchar_t* const path = environmentValue(L"PATH");
+        for (const wchar_t* folder = path; folder != nullptr && *folder != 0 && !known;) {
+            std::size_t size = std::wcscspn(folder, L";");
+            // A folder may stand in quotes, as it must when it holds a ';'.
+            const bool quoted = size >= 2 && folder[0] == '"' && folder[size - 1] == '"';
+            if (size > 0) known = findIn(folder + (quoted ? 1 : 0), size - (quoted ? 2 : 0), name, extensions, found);
+            folder += size;
+            if (*folder == ';') ++folder;
+        }
+        std::free(path);
+    }
+    std::free(listed);
+    return known;
+}
+
+bool isBatchFile(const wchar_t* file)
+{
+    const wchar_t* const extension = std::wcsrchr(fileName(file), '.');
+    return extension != nullptr && (_wcsicmp(extension, L".bat") == 0 || _wcsicmp(extension, L".cmd") == 0);
+}
+
+// Batch files ---------------------------------------------------------------------------
+
+// cmd splits a batch file's arguments at blanks and at these, and acts on the rest of them
+// outside quotes; inside quotes it takes them all literally.
+bool cmdNeedsQuotes(const wchar_t* argument) { return *argument == 0 || std::wcspbrk(argument, L" \t&|<>^(),;=") != nullptr; }
+
+// The line cmd reads a batch file's arguments from: the file found, then each argument,
+// in quotes where cmd would act on them, each followed by a space. A backslash means
+// nothing to cmd: none is doubled.
+wchar_t* composeForCmd(const wchar_t* program, int count, wchar_t* const* arguments)
+{
+    std::size_t length = std::wcslen(program) + 3;
+    for (int i = 1; i < count; ++i) length += std::wcslen(arguments[i]) + 3;
+    auto* const line = static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t)));
+    if (line == nullptr) return nullptr;
+    wchar_t* end = line;
+    for (int i = 0; i < count; ++i) {
+        const wchar_t* const argument = i == 0 ? program : arguments[i];
+        const bool quoted = cmdNeedsQuotes(argument);
+        if (quoted) *end++ = '"';
+        const std::size_t size = std::wcslen(argument);
+        std::wmemcpy(end, argument, size);
+        end += size;
+        if (quoted) *end++ = '"';
+        *end++ = ' ';
+    }
+    *end = 0;
+    return line;
+}
+
+// What cmd cannot be given literally even in quotes: a quote ends them, a percent sign
+// expands a variable, and a line break ends the command. Whether an argument holds one (0
+// is the program itself), and then a line that says which and why.
+bool refusedForCmd(const Command& command, char* line, std::size_t size)
+{
+    for (int i = 0; i < command.count; ++i) {
+        const wchar_t* const argument = i == 0 ? command.program : command.arguments[i];
+        const wchar_t* const unsafe = std::wcspbrk(argument, L"\"%\r\n");
+        if (unsafe == nullptr) continue;
+        char quoted[] = {'"', static_cast<char>(*unsafe), '"', 0};
+        const char* const what = *unsafe == '\r' ? texts.carriageReturn : *unsafe == '\n' ? texts.lineFeed : quoted;
+        _snprintf(line, size - 1, texts.refusedForBatch, i, what);
+        return true;
+    }
+    return false;
+}
+
+// cmd, to run the batch file's line: without AutoRun commands (/d), a '!' taken literally
+// (/v:off), the line in one more pair of quotes, which cmd takes off before it reads it.
+wchar_t* cmdRunning(const wchar_t* line, wchar_t* shell)
+{
+    const UINT folder = GetSystemDirectoryW(shell, MAX_PATH);
+    if (folder == 0 || folder + 9 > MAX_PATH) return nullptr;
+    std::wcscpy(shell + folder, L"\\cmd.exe");
+    const wchar_t prefix[] = L"cmd.exe /d /v:off /c \"";
+    const std::size_t size = std::wcslen(prefix) + std::wcslen(line) + 2;
+    auto* const whole = static_cast<wchar_t*>(std::malloc(size * sizeof(wchar_t)));
+    if (whole == nullptr) return nullptr;
+    std::wcscpy(whole, prefix);
+    std::wcscat(whole, line);
+    std::wcscat(whole, L"\"");
+    return whole;
+}
+
 }  // namespace
 
-void claimConsole(const char* title)
+bool prepareCommand(int count, wchar_t* const* arguments, Command& command)
 {
-    // An empty title reads as 0 units with no error; without a console, the call fails.
-    SetLastError(ERROR_SUCCESS);
-    titleFound = GetConsoleTitleW(foundTitle, sizeof foundTitle / sizeof *foundTitle) > 0 ||
-                 GetLastError() == ERROR_SUCCESS;
-    SetConsoleTitleW(Wide(title).text);
+    command = Command{count, arguments, nullptr, nullptr, false};
+    command.program = static_cast<wchar_t*>(std::malloc(longestPath * sizeof(wchar_t)));
+    if (command.program == nullptr) return false;
+    if (findProgram(arguments[0], command.program)) {
+        command.batch = isBatchFile(command.program);
+    } else {
+        std::free(command.program);
+        command.program = nullptr;
+    }
+    command.line = command.batch ? composeForCmd(command.program, count, arguments) : composeCommandLine(count, arguments);
+    if (command.line == nullptr) releaseCommand(command);
+    return command.line != nullptr;
 }
 
-// A title that could not be read is left as it is, rather than replaced with nothing.
-void releaseConsole()
+void releaseCommand(Command& command)
 {
-    if (titleFound) SetConsoleTitleW(foundTitle);
+    std::free(command.line);
+    std::free(command.program);
+    command.line = command.program = nullptr;
 }
 
-void say(Stream stream, const char* format, ...)
+ChildEnd runChild(Command& command)
 {
-    // The system's own printf: the C runtime that every Windows has, not a copy in the exe.
-    char text[2048];  // every line of the launcher's own is shorter
-    va_list figures;
-    va_start(figures, format);
-    if (_vsnprintf(text, sizeof text - 1, format, figures) < 0) text[sizeof text - 1] = 0;
-    va_end(figures);
-    sayUnits(stream, Wide(text).text);
-}
+    const LONGLONG started = now();
+    if (command.program == nullptr) {
+        ChildEnd end = failedStart(ERROR_FILE_NOT_FOUND, command.arguments[0]);
+        end.seconds = secondsSince(started);
+        return end;
+    }
+    ChildEnd end{};
+    if (command.batch && refusedForCmd(command, end.reason, sizeof end.reason)) {
+        end.start = Start::refused;
+        end.exitCode = 126;
+        return end;
+    }
+    wchar_t shell[MAX_PATH];
+    wchar_t* const batchLine = command.batch ? cmdRunning(command.line, shell) : nullptr;
+    if (command.batch && batchLine == nullptr) return failedStart(GetLastError(), command.arguments[0]);
+    wchar_t* const line = command.batch ? batchLine : command.line;
+    const wchar_t* const program = command.batch ? shell : command.program;
 
-void sayCommandLine(Stream stream, const wchar_t* commandLine) { sayUnits(stream, commandLine); }
-
-ChildEnd runChild(wchar_t* commandLine)
-{
-    // The system would cut a longer line or refuse it; better it is not sent at all.
-    if (std::wcslen(commandLine) >= longestCommandLine) return failedStart(ERROR_FILENAME_EXCED_RANGE, commandLine);
+    // The system would cut a longer line or refuse it, in words that blame a file name.
+    const std::size_t length = std::wcslen(line);
+    if (length >= longestCommandLine) {
+        std::free(batchLine);
+        end.start = Start::notRunnable;
+        _snprintf(end.reason, sizeof end.reason - 1, texts.tooLong, static_cast<unsigned>(length),
+                  static_cast<unsigned>(longestCommandLine - 1));
+        return end;
+    }
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     SetConsoleCtrlHandler(outliveTheChild, TRUE);
-    const LONGLONG started = now();
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        ChildEnd end = failedStart(GetLastError(), commandLine);
-        end.seconds = secondsSince(started);
+    const LONGLONG created = now();
+    if (!CreateProcessW(program, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        end = failedStart(GetLastError(), command.arguments[0]);
+        end.seconds = secondsSince(created);
+        std::free(batchLine);
         return end;
     }
+    std::free(batchLine);
 
-    ChildEnd end{};
     DWORD exitCode = 0;
     const bool ended = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
                        GetExitCodeProcess(process.hProcess, &exitCode);
-    const double ranFor = secondsSince(started);
+    const double ranFor = secondsSince(created);
     if (ended) {
         end.start = Start::ran;
         end.exitCode = static_cast<std::int32_t>(exitCode);
@@ -231,29 +348,11 @@ ChildEnd runChild(wchar_t* commandLine)
         readCost(process.hProcess, end);
     } else {
         // The system's words for it, as for a start that failed.
-        end = failedStart(GetLastError(), commandLine);
+        end = failedStart(GetLastError(), command.arguments[0]);
         end.start = Start::lost;
     }
     end.seconds = ranFor;
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return end;
-}
-
-void waitForKey()
-{
-    // Only a console shows the prompt. Output to a file or pipe is read by a program (a
-    // build tool, an IDE's panel, CI), often with no window at all: nobody is there to press
-    // a key, and _getch, which reads the console whatever the streams are, would wait for ever.
-    if (!isConsole(GetStdHandle(STD_OUTPUT_HANDLE))) return;
-    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    DWORD mode = 0;
-    const bool console = GetConsoleMode(input, &mode) != 0;
-    if (console) {
-        // Ctrl-C is a key like any other here, and only a key pressed now counts.
-        SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_PROCESSED_INPUT));
-        FlushConsoleInputBuffer(input);
-    }
-    _getch();
-    if (console) SetConsoleMode(input, mode);
 }

@@ -1,0 +1,127 @@
+// The console window on Windows: its title, the launcher's own lines and the key. Text
+// stays UTF-16 up to the console, so no character is lost to a code page; a file or pipe
+// gets GBK, the bytes whatever reads the launcher's output has always read.
+
+#include <cstdarg>
+#include <cstdio>
+
+#include <conio.h>
+#include <windows.h>
+
+#include "../platform.h"
+
+namespace {
+
+// The code page of what files and pipes receive: that of the launcher's users' consoles,
+// and what every tool that has read its output so far expects.
+constexpr UINT gbk = 936;
+
+// The console's title before ours, to give back at the end: no title is longer than this
+// (the system's buffer for it is under 64 KiB). Known only when it could be read.
+wchar_t foundTitle[32768];
+bool titleFound = false;
+
+bool isConsole(HANDLE handle)
+{
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) != 0;
+}
+
+void writeUnits(HANDLE handle, bool console, const wchar_t* units, int count)
+{
+    DWORD written = 0;
+    if (console) {
+        WriteConsoleW(handle, units, static_cast<DWORD>(count), &written, nullptr);
+        return;
+    }
+    char bytes[2 * 1024];  // code page 936 spends at most two bytes on a UTF-16 unit
+    const int size = WideCharToMultiByte(gbk, WC_NO_BEST_FIT_CHARS, units, count, bytes, sizeof bytes, nullptr, nullptr);
+    for (int done = 0; done < size; done += static_cast<int>(written)) {
+        if (!WriteFile(handle, bytes + done, static_cast<DWORD>(size - done), &written, nullptr) || written == 0) {
+            return;
+        }
+    }
+}
+
+// Writes UTF-16 text where the stream goes: to a console as characters, whatever its code
+// page and whatever the child did to it; to a file or pipe as GBK bytes, a character that
+// GBK lacks as '?'. Either way a line feed goes out as CR LF, as the C runtime's text mode
+// has always written it. The text goes in pieces, none of which splits a surrogate pair.
+void sayUnits(Stream stream, const wchar_t* text)
+{
+    const HANDLE handle = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    const bool console = isConsole(handle);
+    wchar_t piece[1024];
+    int size = 0;
+    for (; *text != 0; ++text) {
+        if (*text == '\n') piece[size++] = '\r';
+        piece[size++] = *text;
+        if ((size >= 1020 && !IS_HIGH_SURROGATE(*text)) || size >= 1022) {
+            writeUnits(handle, console, piece, size);
+            size = 0;
+        }
+    }
+    if (size > 0) writeUnits(handle, console, piece, size);
+}
+
+// The UTF-16 form of the launcher's own text, which is never longer than this.
+struct Wide {
+    explicit Wide(const char* utf8)
+    {
+        if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, sizeof text / sizeof *text) == 0) *text = 0;
+    }
+    wchar_t text[2048];
+};
+
+}  // namespace
+
+void claimConsole(const char* title)
+{
+    // An empty title reads as 0 units with no error; without a console, the call fails.
+    SetLastError(ERROR_SUCCESS);
+    titleFound = GetConsoleTitleW(foundTitle, sizeof foundTitle / sizeof *foundTitle) > 0 ||
+                 GetLastError() == ERROR_SUCCESS;
+    SetConsoleTitleW(Wide(title).text);
+}
+
+// A title that could not be read is left as it is, rather than replaced with nothing.
+void releaseConsole()
+{
+    if (titleFound) SetConsoleTitleW(foundTitle);
+}
+
+void say(Stream stream, const char* format, ...)
+{
+    // The system's own printf: the C runtime that every Windows has, not a copy in the exe.
+    char text[2048];  // every line of the launcher's own is shorter
+    va_list figures;
+    va_start(figures, format);
+    if (_vsnprintf(text, sizeof text - 1, format, figures) < 0) text[sizeof text - 1] = 0;
+    va_end(figures);
+    sayUnits(stream, Wide(text).text);
+}
+
+void sayCommandLine(Stream stream, const wchar_t* commandLine) { sayUnits(stream, commandLine); }
+
+void waitForKey()
+{
+    // Only a console shows the prompt. Output to a file or pipe is read by a program (a
+    // build tool, an IDE's panel, CI), often with no window at all: nobody is there to press
+    // a key, and _getch, which reads the console whatever the streams are, would wait for ever.
+    if (!isConsole(GetStdHandle(STD_OUTPUT_HANDLE))) return;
+    // The console's own input, whatever standard input is (a file of sample input, a pipe):
+    // what was typed while the program ran is dropped there, so only a key pressed after the
+    // prompt counts.
+    const HANDLE input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD mode = 0;
+    const bool console = input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode) != 0;
+    if (console) {
+        // Ctrl-C is a key like any other here.
+        SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_PROCESSED_INPUT));
+        FlushConsoleInputBuffer(input);
+    }
+    _getch();
+    if (console) SetConsoleMode(input, mode);
+    if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
+}
