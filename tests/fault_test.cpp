@@ -22,13 +22,17 @@ namespace fs = std::filesystem;
 namespace {
 
 // What no system can start is reported; a file of commands without "#!" runs with sh, as
-// execvp and the shells run it, whether named by its path or found on the PATH.
+// execvp and the shells run it, whether named by its path or found on the PATH. A binary
+// the system refuses (an object file, a program for another machine) is no script.
 TEST(Faults, AProgramThatIsNoProgramIsReportedNotRunAndAScriptWithoutInterpreterRuns)
 {
     Scratch scratch;
-    const fs::path script = scratch.path / "script";
+    const fs::path script = scratch.path / "script", object = scratch.path / "object", zeros = scratch.path / "zeros";
     std::ofstream(script) << "echo \"ran $*\"\nexit 4\n";
-    fs::permissions(script, fs::perms::owner_all);
+    std::ofstream(object) << std::string("\x7f" "ELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x00\x3e\x00", 20)
+                          << "\necho ran\n";
+    std::ofstream(zeros) << std::string(100, '\0');
+    for (const fs::path& file : {script, object, zeros}) fs::permissions(file, fs::perms::owner_all);
     const auto onPath = [&scratch] { setenv("PATH", ("/nowhere:" + scratch.path.string() + ":/bin").c_str(), 1); };
     struct Case {
         std::string program;
@@ -40,6 +44,8 @@ TEST(Faults, AProgramThatIsNoProgramIsReportedNotRunAndAScriptWithoutInterpreter
         {script, {}, "ran x\n", "", 4},
         {"script", onPath, "ran x\n", "", 4},
         {"", {}, "", "无法启动: No such file or directory\n", 127},
+        {object, {}, "", "无法启动: Exec format error\n", 126},
+        {zeros, {}, "", "无法启动: Exec format error\n", 126},
     };
     for (const Case& c : cases) {
         Launch launch({c.program, "x"}, {}, western, c.inChild);
@@ -79,6 +85,19 @@ TEST(Faults, OutputThatIsClosedFullOrGoneNeitherStopsTheChildNorLosesItsCode)
         const std::string killed = "\n程序被信号 13 (SIGPIPE) 终止: 向已无人读取的管道写入";
         EXPECT_EQ(costIn(launch.err).before, c.status == 128 + SIGPIPE ? killed : "");
     }
+}
+
+// A child may leave the output it shares with the launcher non-blocking (libuv and Node
+// programs do), and full: the launcher waits for its reader as a blocking write would.
+TEST(Faults, AFullOutputLeftNonBlockingLosesNoLineOfTheLaunchers)
+{
+    Scratch scratch;
+    const fs::path filled = scratch.path / "filled";
+    Launch launch({"/bin/sh", "-c", "dd if=/dev/zero bs=1 oflag=nonblock 2>/dev/null; touch " + filled.string()});
+    for (int tries = 0; !fs::exists(filled) && tries < 60000; ++tries) usleep(1000);
+    EXPECT_EQ(launch.end(), 0);
+    EXPECT_TRUE(withoutTime(launch.out).ends_with(shown("\n进程退出返回值 0 (0x0)   运行时间 : <t> 秒\n按任意键继续...\n")));
+    EXPECT_EQ(costIn(launch.err).before, "");
 }
 
 TEST(Faults, AReaderThatGoesAwayDuringTheRunDoesNotKillTheLauncher)
@@ -126,10 +145,16 @@ TEST(Faults, ACoreDumpIsSaidWhenTheSystemMadeOne)
               shown("\n程序被信号 6 (SIGABRT) 终止: 程序调用 abort 中止 (如断言失败或未捕获的异常)" + core));
 }
 
-TEST(Faults, TermAndHangupArePassedToTheChildAndItsEndReported)
+// Whatever a caller sends to ask for an end, the program gets it, and the launcher stays to
+// report the program's end: never gone first, the program left running.
+TEST(Faults, EveryRequestToEndIsPassedToTheChildAndItsEndReported)
 {
-    for (int signal : {SIGTERM, SIGHUP}) {
-        Launch launch({helper("sleeper"), "60000"});
+    const auto noCore = [] {
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_CORE, &none);
+    };
+    for (int signal : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF}) {
+        Launch launch({helper("sleeper"), "60000"}, {}, western, noCore);
         ASSERT_TRUE(launch.waitFor("started"));
         kill(launch.pid, signal);
         EXPECT_EQ(launch.end(), 128 + signal);

@@ -63,12 +63,14 @@ Words launcherEnvironment(const Locale& locale)
         const std::string_view name(*entry, std::strcspn(*entry, "="));
         // The verdict must not depend on the caller's locale, nor wine's on a display.
         if (name.starts_with("LC_") || name == "LANG" || name == "LANGUAGE" || name == "DISPLAY" ||
-            name.starts_with("WINE")) {
+            name.starts_with("WINE") || name == "TERM") {
             continue;
         }
         environment.emplace_back(*entry);
     }
     environment.push_back(std::string("LC_ALL=") + locale.name);
+    // Whatever terminal runs the suite, if any: the one the tests play is an xterm.
+    environment.push_back("TERM=xterm");
     environment.push_back("WINEPREFIX=" WINE_PREFIX);
     environment.push_back("WINEDEBUG=-all");
     environment.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
@@ -158,9 +160,11 @@ void exec(Words words, const Locale& locale, const Streams& streams, const std::
     _exit(120);
 }
 
+std::string launcherFile = PIMBREL_PATH;
+
 Words launcher(const Words& arguments, const Locale& locale)
 {
-    Words words = onWindows ? Words{WINE, PIMBREL_PATH} : Words{PIMBREL_PATH};
+    Words words = onWindows ? Words{WINE, launcherFile} : Words{launcherFile};
     for (const std::string& argument : arguments) words.push_back(sent(argument, locale));
     return words;
 }

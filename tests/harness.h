@@ -57,6 +57,9 @@ struct Streams {
 [[noreturn]] void exec(Words words, const Locale& locale, const Streams& streams = {},
                        const std::function<void()>& inChild = {});
 
+// The launcher under test; a test may run a copy of it from a folder of its own.
+extern std::string launcherFile;
+
 // What starts the launcher with these arguments, written in the locale's code page.
 Words launcher(const Words& arguments, const Locale& locale);
 

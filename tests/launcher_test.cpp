@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -115,9 +116,17 @@ TEST(Running, EndsWithTheChildsExitCodeAndSaysInWordsWhatEndedACrash)
         {{"null"}, 5, "-1073741819", "C0000005", "\n程序异常终止: 访问冲突，非法的内存访问 (STATUS_ACCESS_VIOLATION)"},
         {{"divide"}, 0x94, "-1073741676", "C0000094", "\n程序异常终止: 整数除以零 (STATUS_INTEGER_DIVIDE_BY_ZERO)"},
         {{"stack"}, 0xFD, "-1073741571", "C00000FD", "\n程序异常终止: 栈溢出 (如递归过深) (STATUS_STACK_OVERFLOW)"},
-        {{"0xC0000123"}, 0x23, "-1073741533", "C0000123", "\n程序异常终止 (NTSTATUS 0xC0000123)"},
+        {{"0xC0001234"}, 0x34, "-1073737164", "C0001234", "\n程序异常终止 (NTSTATUS 0xC0001234)"},
         {{"3"}, 3, "3", "3", ""},
         {{"0x80004005"}, 5, "-2147467259", "80004005", ""},
+        // A learner's own negative return is no crash, whatever its bits: only the
+        // system's form of status, 0xC..., is one.
+        {{"-1"}, 255, "-1", "FFFFFFFF", ""},
+        {{"-2"}, 254, "-2", "FFFFFFFE", ""},
+        {{"-100"}, 156, "-100", "FFFFFF9C", ""},
+        // Wine ends with 1 where the code's low byte is 0 but the code is not.
+        {{"-65536"}, 1, "-65536", "FFFF0000", ""},
+        {{"0xE0001234"}, 0x34, "-536866252", "E0001234", ""},
     } : std::vector<Case>{
         // Killed by a signal: 128 + its number, as the shells report it.
         {{"null"}, 139, "139", "8B", "\n程序被信号 11 (SIGSEGV) 终止: 段错误，非法的内存访问"},
@@ -225,6 +234,83 @@ TEST(Running, ALineNearTheSystemsLimitReachesTheChild)
     const Outcome chinese = runLauncher({program, yun}, ::chinese);
     EXPECT_EQ(chinese.status, 0) << chinese.err;
     EXPECT_EQ(receivedArguments(chinese.out), (Words{program, yun}));
+}
+
+// A batch file runs in cmd, which reads its line again by rules of its own: an argument
+// reaches the batch file in %1 as cmd would take it typed in those quotes, and in %~1
+// without them, and never runs as a command; one that cmd cannot be given literally is
+// refused before anything starts.
+TEST(CommandLine, ABatchFileGetsEachArgumentAsGivenAndRunsNoneOfThem)
+{
+    if (!onWindows) GTEST_SKIP() << "batch files are Windows'";
+    Scratch scratch;
+    const fs::path before = fs::current_path();
+    fs::current_path(scratch.path);
+    std::ofstream("show.bat") << "@echo off\r\nset \"first=[%~1]\"\r\nset first\r\necho [%1] [%2]\r\nexit /b 4\r\n";
+    struct Case {
+        Words arguments;
+        int status;
+        std::string shown;  // what the batch file prints, or the launcher says on standard error
+    };
+    const Case cases[] = {
+        {{"R&ver"}, 4, "first=[R&ver]\r\n[\"R&ver\"] [z]"},
+        {{"a>created.txt"}, 4, "first=[a>created.txt]\r\n[\"a>created.txt\"] [z]"},
+        {{"two words & (more) ^|<>"}, 4, "first=[two words & (more) ^|<>]"},
+        {{"a,b;c=d"}, 4, "first=[a,b;c=d]"},
+        {{"ends in\\"}, 4, "first=[ends in\\]\r\n[\"ends in\\\"] [z]"},
+        {{"!PATH!"}, 4, "first=[!PATH!]"},
+        {{""}, 4, "first=[]\r\n[\"\"] [z]"},
+        {{"x\\\"&echo INJECTED"}, 126, "无法安全地把参数 1 传给批处理文件: 含有 \"\"\"\n"},
+        {{"%PATH%"}, 126, "无法安全地把参数 1 传给批处理文件: 含有 \"%\"\n"},
+        {{"z", "line\nfeed"}, 126, "无法安全地把参数 2 传给批处理文件: 含有 换行符\n"},
+        // The quotes that cmd needs can take a line past what the system accepts: cmd's
+        // own 23 characters, the file found and a space, and 8,000 arguments of 6.
+        {Words(8000, "a&b"), 126, "无法启动: 命令行过长 (48034 个字符，最多 32766 个)\n"},
+    };
+    for (const Case& c : cases) {
+        Words words{"show.bat"};
+        words.insert(words.end(), c.arguments.begin(), c.arguments.end());
+        if (c.arguments.size() == 1) words.push_back("z");
+        const Outcome run = runLauncher(words);
+        const std::string& first = c.arguments[0];
+        EXPECT_EQ(run.status, c.status) << first;
+        if (c.status == 126) EXPECT_EQ(run.err, shown(c.shown)) << first;
+        else EXPECT_NE(run.out.find(c.shown), std::string::npos) << first << ":\n" << run.out;
+        EXPECT_EQ(run.out.find("INJECTED\r"), std::string::npos) << first;
+        EXPECT_EQ(run.out.find("Windows"), std::string::npos) << first;
+        EXPECT_FALSE(fs::exists("created.txt")) << first;
+    }
+    fs::current_path(before);
+}
+
+// A program named without a folder is found as the user's shell finds it: in the current
+// folder, then on PATH, with the extensions of PATHEXT; never in the launcher's own folder,
+// which is the IDE's.
+TEST(CommandLine, AProgramIsFoundWhereTheShellWouldFindIt)
+{
+    if (!onWindows) GTEST_SKIP() << "POSIX systems find programs on PATH alone, with execvp";
+    Scratch scratch;
+    for (const char* folder : {"ide", "work", "bin"}) fs::create_directories(scratch.path / folder);
+    fs::copy_file(PIMBREL_PATH, scratch.path / "ide" / "Pimbrel.exe");
+    fs::copy_file(helperFile("exit_with"), scratch.path / "ide" / "hello.exe");
+    fs::copy_file(helperFile("print_args"), scratch.path / "work" / "hello.exe");
+    fs::copy_file(helperFile("print_args"), scratch.path / "bin" / "onpath.exe");
+    std::ofstream(scratch.path / "bin" / "script.cmd") << "@echo script got %1\r\n";
+    const fs::path before = fs::current_path();
+    fs::current_path(scratch.path / "work");
+    launcherFile = scratch.path / "ide" / "Pimbrel.exe";
+    const std::string bin = launcherName(scratch.path / "bin");
+    struct Case {
+        std::string program, printed;
+    };
+    for (const Case& c : {Case{"hello", "\narg:39\r\n"}, Case{"hello.exe", "\narg:39\r\n"},
+                          Case{"onpath", "\narg:39\r\n"}, Case{"script", "\nscript got 9\r\n"}}) {
+        Launch launch({c.program, "9"}, {}, western, [&bin] { setenv("WINEPATH", bin.c_str(), 1); });
+        EXPECT_EQ(launch.end(), 0) << c.program << ": " << launch.err;
+        EXPECT_NE(launch.out.find(c.printed), std::string::npos) << c.program << ":\n" << launch.out;
+    }
+    launcherFile = PIMBREL_PATH;
+    fs::current_path(before);
 }
 
 // Arguments that need quoting, escaping or neither, and the line they are composed into

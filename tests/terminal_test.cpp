@@ -279,16 +279,21 @@ TEST(KeyWait, KeysTypedBeforeThePromptDoNotCount)
         GTEST_SKIP() << "wine reads the terminal only while a console read is pending, so the "
                         "input buffer the launcher flushes is always empty there";
     }
-    const std::string go = testing::TempDir() + "pimbrel-go-" + std::to_string(getpid());
-    Terminal terminal({"/bin/sh", "-c", "echo started; while [ ! -e " + go + " ]; do sleep 0.01; done"});
-    ASSERT_TRUE(terminal.waitFor("started"));
-    terminal.type("x");
-    close(open(go.c_str(), O_CREAT | O_WRONLY, 0600));
-    ASSERT_TRUE(terminal.waitForKeyMode());
-    EXPECT_TRUE(terminal.stillRunning());
-    terminal.press("k");
-    EXPECT_EQ(terminal.end(), 0);
-    unlink(go.c_str());
+    // Whatever standard input is: the keys typed on the terminal are what is dropped.
+    Scratch scratch;
+    const std::string go = scratch.path / "go", sample = scratch.path / "sample.txt";
+    std::ofstream(sample) << "1 2\n";
+    for (const Streams& streams : {Streams{}, Streams{.in = {Stream::file, sample}}}) {
+        unlink(go.c_str());
+        Terminal terminal({"/bin/sh", "-c", "echo started; while [ ! -e " + go + " ]; do sleep 0.01; done"}, streams);
+        ASSERT_TRUE(terminal.waitFor("started"));
+        terminal.type("x");
+        close(open(go.c_str(), O_CREAT | O_WRONLY, 0600));
+        ASSERT_TRUE(terminal.waitForKeyMode());
+        EXPECT_TRUE(terminal.stillRunning()) << streams.in.text;
+        terminal.press("k");
+        EXPECT_EQ(terminal.end(), 0);
+    }
 }
 
 TEST(Terminal, CtrlCWhileTheChildRunsStopsTheChildAndTheReportShowsIt)
@@ -347,6 +352,23 @@ TEST(Terminal, TitleIsSetAndTheOldOneGivenBack)
         EXPECT_NE(popped, std::string::npos) << locale.name << ": " << screen;
         EXPECT_LT(pushed, screen.find("正在运行:")) << locale.name;
         EXPECT_GT(popped, screen.find(prompt)) << locale.name;
+    }
+}
+
+// A terminal that takes no escape sequences (Emacs' shell, an IDE's simple pane) or says
+// nothing of itself gets no title, and the window is held open all the same.
+TEST(Terminal, NoTitleForATerminalThatTakesNoEscapes)
+{
+    if (onWindows) GTEST_SKIP() << "the console's title is the system's to show";
+    for (const char* type : {"dumb", ""}) {
+        Terminal terminal({helper("exit_with"), "2"}, {}, western, [type] {
+            if (*type == '\0') unsetenv("TERM");
+            else setenv("TERM", type, 1);
+        });
+        ASSERT_TRUE(terminal.waitForKeyMode()) << type;
+        terminal.press("k");
+        EXPECT_EQ(terminal.end(), 2);
+        EXPECT_EQ(terminal.screen().find("\x1b"), std::string::npos) << type << ": " << terminal.screen();
     }
 }
 
@@ -440,6 +462,37 @@ TEST(JobControl, TheTerminalComesBackAsTheShellHadIt)
          "3", true},
         // In the background, even where the terminal would let it write and set modes.
         {"(trap '' TTOU; exec " + pimbrel + " " + child + " 3) & wait $!", [](Terminal&) {}, "3", false},
+        // A program that stops itself stops its job, which the shell shows, and goes on at fg.
+        {pimbrel + " /bin/sh -c 'kill -STOP $$; echo resumed; exit 5'",
+         [&pressAKey](Terminal& terminal) {
+             ASSERT_TRUE(terminal.waitFor("Stopped"));
+             EXPECT_TRUE(terminal.modesAsFound());
+             terminal.type("fg\n");
+             ASSERT_TRUE(terminal.waitFor("\nresumed"));
+             pressAKey(terminal);
+         },
+         "5", true},
+        // Ctrl-Z stops the program and its job, as a job of the shell.
+        {pimbrel + " /bin/sh -c 'echo started; read line; echo got $line'",
+         [&pressAKey](Terminal& terminal) {
+             ASSERT_TRUE(terminal.waitFor("\nstarted"));
+             terminal.type("\x1a");
+             ASSERT_TRUE(terminal.waitFor("Stopped"));
+             EXPECT_TRUE(terminal.modesAsFound());
+             terminal.type("fg\nx\n");
+             ASSERT_TRUE(terminal.waitFor("got x"));
+             pressAKey(terminal);
+         },
+         "0", true},
+        // A shell that took the terminal for itself (readline's modes on it) and is killed
+        // leaves it to nobody: the launcher takes it back, with its modes, and holds the window.
+        {pimbrel + " /bin/bash --norc -i",
+         [&pressAKey](Terminal& terminal) {
+             ASSERT_TRUE(terminal.waitFor("正在运行:/bin/bash --norc -i"));
+             terminal.type("(sleep 0.5; kill -9 $$) &\n");
+             pressAKey(terminal);
+         },
+         "137", true},
     };
     for (const Case& c : cases) {
         Terminal shell = Terminal::running({"/bin/bash", "--norc", "--noediting", "-i"});
