@@ -54,15 +54,15 @@ void reportAndHold(const ChildEnd& end)
 
 }  // namespace
 
-// Runs the command line in this console. A child that could not start is said so, and
-// ends with the status a shell gives it.
-ChildEnd execute_command(ArgChar* commandLine)
+// Runs the command line, composed from the arguments, in this console. A child that could
+// not start is said so, and ends with the status a shell gives it.
+ChildEnd execute_command(ArgChar* commandLine, int count, ArgChar* const* arguments)
 {
     say(Stream::out, texts.running);
     sayCommandLine(Stream::out, commandLine);
     say(Stream::out, "\n\n");
 
-    ChildEnd end = runChild(commandLine);
+    ChildEnd end = runChild(commandLine, count, arguments);
     if (end.start == Start::notFound || end.start == Start::notRunnable) {
         say(Stream::err, texts.cannotStart, end.reason);
         end.exitCode = end.start == Start::notFound ? notFound : cannotRun;
@@ -103,7 +103,7 @@ int launch(int argc, ArgChar* argv[])
         return launcherFailed;
     }
 
-    const ChildEnd end = execute_command(commandLine);
+    const ChildEnd end = execute_command(commandLine, argc - 1, argv + 1);
     // Asked to end before the program started, the launcher has nothing to report.
     if (end.start != Start::endAsked) reportAndHold(end);
     releaseConsole();

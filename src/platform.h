@@ -45,8 +45,16 @@ struct ChildEnd {
 
 // Starts the command line as a child in this console, with the launcher's environment,
 // directory and streams, and waits for it to end, however long that takes. The command
-// line may be written over on the way, as Windows may do to it.
+// line may be written over on the way, as Windows may do to it. The count arguments it was
+// composed from come with it, a null pointer after them as after main's: a system that
+// starts a child from an argument vector gives it these, which are what the child's C
+// runtime would read back from the line.
+ChildEnd runChild(ArgChar* commandLine, int count, ArgChar* const* arguments);
+#ifdef _WIN32
+// Windows starts the child from the command line alone.
 ChildEnd runChild(ArgChar* commandLine);
+inline ChildEnd runChild(ArgChar* commandLine, int, ArgChar* const*) { return runChild(commandLine); }
+#endif
 
 // Holds the window open until a key is pressed; returns at once when there is no
 // terminal that shows the output, when the launcher is not the terminal's foreground job,

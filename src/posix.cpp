@@ -24,7 +24,6 @@
 #include <unistd.h>
 
 #include "platform.h"
-#include "split.h"
 #include "texts.h"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX asks us to declare it
@@ -180,22 +179,21 @@ std::string onPath(const char* name)
     }
 }
 
-// posix_spawnp with the arguments the child's C runtime would read from the command line;
-// returns 0 or the reason it could not start. The clock starts right before the child is
-// created, with all the launcher's own work done.
-int spawn(char* commandLine, const posix_spawnattr_t* attributes, pid_t* child, timespec* started)
+// posix_spawnp with the launcher's own arguments: the command line splits back into exactly
+// these by the rules of the child's C runtime, so they go as they are. Returns 0 or the
+// reason it could not start. The clock starts right before the child is created, with all
+// the launcher's own work done.
+int spawn(int count, char* const* arguments, const posix_spawnattr_t* attributes, pid_t* child, timespec* started)
 try {
-    std::vector<char*> argv = splitCommandLine(commandLine);
-    if (argv.empty()) return ENOENT;
-    argv.push_back(nullptr);
+    if (count < 1) return ENOENT;
     *started = now();
-    int error = posix_spawnp(child, argv[0], nullptr, attributes, argv.data(), environ);
+    int error = posix_spawnp(child, arguments[0], nullptr, attributes, arguments, environ);
     // A file of commands without "#!" is a script for sh, to execvp, env and the shells alike.
     if (error == ENOEXEC) {
-        std::string script = onPath(argv[0]);
+        std::string script = onPath(arguments[0]);
         char shell[] = "/bin/sh";
-        argv[0] = script.data();
-        argv.insert(argv.begin(), shell);
+        std::vector<char*> argv{shell, script.data()};
+        argv.insert(argv.end(), arguments + 1, arguments + count + 1);  // the null pointer too
         error = posix_spawn(child, shell, nullptr, attributes, argv.data(), environ);
     }
     return error;
@@ -356,7 +354,8 @@ void sayCommandLine(Stream stream, const char* commandLine)
     writeAll(fileOf(stream), commandLine);
 }
 
-ChildEnd runChild(char* commandLine)
+// The command line is for the reader: the child gets the arguments themselves.
+ChildEnd runChild(char* /*commandLine*/, int count, char* const* arguments)
 {
     // Like system(): Ctrl-C and Ctrl-\ are for the child while it runs. The child starts
     // with every signal as we were given it.
@@ -395,7 +394,7 @@ ChildEnd runChild(char* commandLine)
 
     pid_t child = 0;
     timespec started = now();
-    const int error = spawn(commandLine, &attributes, &child, &started);
+    const int error = spawn(count, arguments, &attributes, &child, &started);
     posix_spawnattr_destroy(&attributes);
     if (error == 0) runningChild = child;
     sigprocmask(SIG_SETMASK, &mask, nullptr);

@@ -250,7 +250,8 @@ TEST(Faults, NoMemoryIsOneClearLineAndNoCrash)
     const Case cases[] = {
         // No room for the command line itself: the launcher's own failure, nothing started.
         {Words(16, std::string(100000, 'x')), 125, "无法分配命令行: 内存不足\n"},
-        // Room for the line but not for the child's argument vector: the child cannot start.
+        // Room for the line but not for what the C library sets aside to start a child with
+        // so many arguments (room for their vector): the child cannot start.
         {Words(150000, "a"), 126, "无法启动: Cannot allocate memory\n"},
     };
     for (const Case& c : cases) {
