@@ -7,8 +7,10 @@
 // UTF-16 unit is a character or half of one above the basic plane).
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 template <typename Char>
 bool hasSpaces(const Char* text)
@@ -91,15 +93,51 @@ std::size_t composedLength(int count, Char* const* arguments)
     return line.length;
 }
 
+// Bounds on that length from the arguments' lengths alone, which the C library finds many
+// characters at a time: enough to refuse a line that is sure to be too long before it is
+// composed, or to make room for one without measuring it.
+//
+// Each argument takes at least itself and the space after it.
+template <typename Char>
+std::size_t composedLengthAtLeast(int count, Char* const* arguments)
+{
+    std::size_t length = 0;
+    for (int i = 0; i < count; ++i) length += std::char_traits<Char>::length(arguments[i]) + 1;
+    return length;
+}
+
+// At most, every character but a blank is doubled (a quote escaped, a backslash before one),
+// and an argument is wrapped only for a blank it holds or when it is empty: twice its length
+// and two, or three. Never more than twice what the line takes, then. Counted in 64 bits,
+// which no sum of arguments in memory can pass on any system.
+template <typename Char>
+std::uint64_t composedLengthAtMost(int count, Char* const* arguments)
+{
+    std::uint64_t length = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::size_t own = std::char_traits<Char>::length(arguments[i]);
+        length += own == 0 ? 3 : 2 * own + 2;
+    }
+    return length;
+}
+
 // Joins the program and its arguments into one command line, each followed by a space.
 // The caller owns the result (std::free); null when there is no memory for it.
 template <typename Char>
 Char* composeCommandLine(int count, Char* const* arguments)
 {
-    auto* const line = static_cast<Char*>(std::malloc((composedLength(count, arguments) + 1) * sizeof(Char)));
+    // Written in one pass into the most it can take, then given back what it did not; only
+    // where that much memory cannot be had is the line measured first, to ask for no more
+    // than it needs.
+    const std::uint64_t most = composedLengthAtMost(count, arguments) + 1;
+    Char* line = nullptr;
+    if (most <= SIZE_MAX / sizeof(Char)) line = static_cast<Char*>(std::malloc(static_cast<std::size_t>(most) * sizeof(Char)));
+    if (line == nullptr) line = static_cast<Char*>(std::malloc((composedLength(count, arguments) + 1) * sizeof(Char)));
     if (line == nullptr) return nullptr;
     Written<Char> out{line};
     for (int i = 0; i < count; ++i) quoteArgument(arguments[i], out);
     *out.end = 0;
+    const auto size = static_cast<std::size_t>(out.end - line + 1) * sizeof(Char);
+    if (auto* const shrunk = static_cast<Char*>(std::realloc(line, size))) line = shrunk;
     return line;
 }
