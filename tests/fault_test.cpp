@@ -27,7 +27,8 @@ TEST(Faults, AProgramThatIsNoProgramIsReportedNotRunAndAScriptWithoutInterpreter
 {
     Scratch scratch;
     const fs::path script = scratch.path / "script";
-    std::ofstream(script) << "echo \"ran $*\"\nexit 4\n";
+    // Each argument in brackets: sh must get them one by one, as they were given.
+    std::ofstream(script) << "printf ran; printf ' [%s]' \"$@\"; echo; exit 4\n";
     fs::permissions(script, fs::perms::owner_all);
     const auto onPath = [&scratch] { setenv("PATH", ("/nowhere:" + scratch.path.string() + ":/bin").c_str(), 1); };
     struct Case {
@@ -37,12 +38,12 @@ TEST(Faults, AProgramThatIsNoProgramIsReportedNotRunAndAScriptWithoutInterpreter
         int status;
     };
     const Case cases[] = {
-        {script, {}, "ran x\n", "", 4},
-        {"script", onPath, "ran x\n", "", 4},
+        {script, {}, "ran [x] [two words]\n", "", 4},
+        {"script", onPath, "ran [x] [two words]\n", "", 4},
         {"", {}, "", "无法启动: No such file or directory\n", 127},
     };
     for (const Case& c : cases) {
-        Launch launch({c.program, "x"}, {}, western, c.inChild);
+        Launch launch({c.program, "x", "two words"}, {}, western, c.inChild);
         EXPECT_EQ(launch.end(), c.status) << c.program;
         // A program that ran says what it cost; one that did not, why.
         if (c.err.empty()) {
