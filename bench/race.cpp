@@ -1,12 +1,14 @@
 // Races commands against each other, interleaved: each round starts every command once, in
 // an order that turns from round to round, and times it from its start until it has been
-// reaped. Prints, for each command, the median wall time and the median of its per-round
-// ratio to the first command's time in the same round.
+// reaped. Prints, for each command, the median wall time with its 25th and 75th percentiles,
+// and the median of its per-round ratio to the first command's time in the same round, with
+// the 25th and 75th percentiles of that ratio.
 //
 //     race ROUNDS ARGUMENTS NAME=COMMAND...
 //
 // COMMAND is split at spaces. ARGUMENTS generated arguments of ten bytes each are added to
-// every command, or as many as a NAME that ends in @N asks for. The commands read from and
+// every command, or as many as a NAME that ends in @N asks for, or N of BYTES bytes each for
+// one that ends in @NxBYTES. Generated arguments need no quoting. The commands read from and
 // write to /dev/null; one that fails stops the race. With RACE_RAW set to a file name, every
 // round's times go there too, one line a round, one column a command, in milliseconds.
 #include <algorithm>
@@ -103,6 +105,8 @@ int main(int argc, char* argv[])
         c.name.assign(argv[i], static_cast<std::size_t>(equals - argv[i]));
         const std::size_t at = c.name.rfind('@');
         const long count = at == std::string::npos ? extra : std::atol(c.name.c_str() + at + 1);
+        const std::size_t times = at == std::string::npos ? std::string::npos : c.name.find('x', at);
+        const std::size_t bytes = times == std::string::npos ? 10 : std::strtoul(c.name.c_str() + times + 1, nullptr, 10);
         std::string word;
         for (const char* at = equals + 1;; ++at) {
             if (*at == ' ' || *at == '\0') {
@@ -116,7 +120,8 @@ int main(int argc, char* argv[])
         char generated[24];
         for (long n = 0; n < count; ++n) {
             std::snprintf(generated, sizeof generated, "a%09ld", n);
-            c.words.push_back(generated);
+            std::string& argument = c.words.emplace_back(generated);
+            argument.resize(bytes, 'x');
         }
         for (std::string& w : c.words) c.argv.push_back(w.data());
         c.argv.push_back(nullptr);
@@ -149,10 +154,12 @@ int main(int argc, char* argv[])
 
     if (raw != nullptr) std::fclose(raw);
 
-    // name, median ms, 25th and 75th percentile ms, median ratio to the first
+    // name, median ms, 25th and 75th percentile ms, median ratio to the first, its 25th and
+    // 75th percentile
     for (const Contender& c : contenders) {
-        std::printf("%s\t%.4f\t%.4f\t%.4f\t%.4f\n", c.name.c_str(), median(c.times),
-                    quantile(c.times, 0.25), quantile(c.times, 0.75), median(c.ratios));
+        std::printf("%s\t%.4f\t%.4f\t%.4f\t%.4f\t%.4f\t%.4f\n", c.name.c_str(), median(c.times),
+                    quantile(c.times, 0.25), quantile(c.times, 0.75), median(c.ratios),
+                    quantile(c.ratios, 0.25), quantile(c.ratios, 0.75));
     }
     return 0;
 }

@@ -1,7 +1,9 @@
 // For any argument vector, the command line the launcher composes must read back, by the
-// rules of the child's C runtime, as exactly that vector; and it must fill the buffer that
-// was sized for it exactly. Both for the bytes of POSIX arguments and for the UTF-16 units of
-// Windows ones, lone surrogates included.
+// rules of the child's C runtime, as exactly that vector: the POSIX launcher starts its child
+// with the vector itself on the strength of it. The line must be as long as it is measured,
+// and within the bounds told from the arguments' lengths alone, the upper one (what it is
+// written into) never more than twice the line. Both for the bytes of POSIX arguments and for
+// the UTF-16 units of Windows ones, lone surrogates included.
 //
 // Input: the first byte picks the width (odd: UTF-16, each two bytes after it one unit; even:
 // bytes); the arguments follow, separated by a zero unit.
@@ -32,7 +34,10 @@ void roundTrip(const std::uint8_t* data, std::size_t size)
     for (auto& argument : arguments) argv.push_back(argument.data());
     const int count = static_cast<int>(argv.size());
     Char* line = composeCommandLine(count, argv.data());
-    if (std::char_traits<Char>::length(line) != composedLength(count, argv.data())) __builtin_trap();
+    const std::size_t length = composedLength(count, argv.data());
+    if (std::char_traits<Char>::length(line) != length) __builtin_trap();
+    const std::uint64_t most = composedLengthAtMost(count, argv.data());
+    if (composedLengthAtLeast(count, argv.data()) > length || most < length || most > 2 * length) __builtin_trap();
     const std::vector<Char*> split = splitCommandLine(line);
     if (std::vector<std::basic_string<Char>>(split.begin(), split.end()) != arguments) __builtin_trap();
     std::free(line);

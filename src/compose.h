@@ -7,7 +7,10 @@
 // UTF-16 unit is a character or half of one above the basic plane).
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 template <typename Char>
 bool hasSpaces(const Char* text)
@@ -19,38 +22,102 @@ bool hasSpaces(const Char* text)
     return false;
 }
 
+// How many characters the text starts with that go into the line as they are: up to the
+// first blank, quote or backslash, or the whole text. Most arguments are nothing else, and
+// are copied whole.
+template <typename Char>
+std::size_t plainLength(const Char* text)
+{
+    const Char* at = text;
+    while (*at != 0 && *at != ' ' && *at != '\t' && *at != '"' && *at != '\\') ++at;
+    return static_cast<std::size_t>(at - text);
+}
+
+// Bytes are the common case and the long one: the C library looks at many at a time.
+inline std::size_t plainLength(const char* text) { return std::strcspn(text, " \t\"\\"); }
+
+// Where an argument goes: counted, to size the line, or written into it.
+template <typename Char>
+struct Counted {
+    std::size_t length = 0;
+    void put(Char) { ++length; }
+    void put(const Char*, std::size_t count) { length += count; }
+};
+
+template <typename Char>
+struct Written {
+    Char* end;
+    void put(Char c) { *end++ = c; }
+    void put(const Char* block, std::size_t count)
+    {
+        std::memcpy(end, block, count * sizeof(Char));
+        end += count;
+    }
+};
+
 // Writes one argument: wrapped in quotes when it holds a blank or is empty, an inner quote
 // escaped, and the backslashes that stand before a quote doubled; all else goes out as it is.
 // A space follows it.
-template <typename Char, typename Put>
-void quoteArgument(const Char* argument, Put put)
+template <typename Char, typename Out>
+void quoteArgument(const Char* argument, Out& out)
 {
     const auto putBackslashes = [&](std::size_t count) {
-        for (; count > 0; --count) put(Char('\\'));
+        for (; count > 0; --count) out.put(Char('\\'));
     };
-    const bool wrap = *argument == 0 || hasSpaces(argument);
-    if (wrap) put(Char('"'));
+    const std::size_t plain = plainLength(argument);
+    const Char* const rest = argument + plain;
+    const bool wrap = *argument == 0 || hasSpaces(rest);
+    if (wrap) out.put(Char('"'));
+    out.put(argument, plain);
     std::size_t backslashes = 0;
-    for (const Char* at = argument; *at != 0; ++at) {
+    for (const Char* at = rest; *at != 0; ++at) {
         if (*at == '\\') {
             ++backslashes;
             continue;
         }
         putBackslashes(*at == '"' ? 2 * backslashes + 1 : backslashes);
-        put(*at);
+        out.put(*at);
         backslashes = 0;
     }
     putBackslashes(wrap ? 2 * backslashes : backslashes);
-    if (wrap) put(Char('"'));
-    put(Char(' '));
+    if (wrap) out.put(Char('"'));
+    out.put(Char(' '));
 }
 
 // The length of the command line for these arguments, in characters, without its terminator.
 template <typename Char>
 std::size_t composedLength(int count, Char* const* arguments)
 {
+    Counted<Char> line;
+    for (int i = 0; i < count; ++i) quoteArgument(arguments[i], line);
+    return line.length;
+}
+
+// Bounds on that length from the arguments' lengths alone, which the C library finds many
+// characters at a time: enough to refuse a line that is sure to be too long before it is
+// composed, or to make room for one without measuring it.
+//
+// Each argument takes at least itself and the space after it.
+template <typename Char>
+std::size_t composedLengthAtLeast(int count, Char* const* arguments)
+{
     std::size_t length = 0;
-    for (int i = 0; i < count; ++i) quoteArgument(arguments[i], [&](Char) { ++length; });
+    for (int i = 0; i < count; ++i) length += std::char_traits<Char>::length(arguments[i]) + 1;
+    return length;
+}
+
+// At most, every character but a blank is doubled (a quote escaped, a backslash before one),
+// and an argument is wrapped only for a blank it holds or when it is empty: twice its length
+// and two, or three. Never more than twice what the line takes, then. Counted in 64 bits,
+// which no sum of arguments in memory can pass on any system.
+template <typename Char>
+std::uint64_t composedLengthAtMost(int count, Char* const* arguments)
+{
+    std::uint64_t length = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::size_t own = std::char_traits<Char>::length(arguments[i]);
+        length += own == 0 ? 3 : 2 * own + 2;
+    }
     return length;
 }
 
@@ -59,10 +126,18 @@ std::size_t composedLength(int count, Char* const* arguments)
 template <typename Char>
 Char* composeCommandLine(int count, Char* const* arguments)
 {
-    auto* const line = static_cast<Char*>(std::malloc((composedLength(count, arguments) + 1) * sizeof(Char)));
+    // Written in one pass into the most it can take, then given back what it did not; only
+    // where that much memory cannot be had is the line measured first, to ask for no more
+    // than it needs.
+    const std::uint64_t most = composedLengthAtMost(count, arguments) + 1;
+    Char* line = nullptr;
+    if (most <= SIZE_MAX / sizeof(Char)) line = static_cast<Char*>(std::malloc(static_cast<std::size_t>(most) * sizeof(Char)));
+    if (line == nullptr) line = static_cast<Char*>(std::malloc((composedLength(count, arguments) + 1) * sizeof(Char)));
     if (line == nullptr) return nullptr;
-    Char* end = line;
-    for (int i = 0; i < count; ++i) quoteArgument(arguments[i], [&](Char c) { *end++ = c; });
-    *end = 0;
+    Written<Char> out{line};
+    for (int i = 0; i < count; ++i) quoteArgument(arguments[i], out);
+    *out.end = 0;
+    const auto size = static_cast<std::size_t>(out.end - line + 1) * sizeof(Char);
+    if (auto* const shrunk = static_cast<Char*>(std::realloc(line, size))) line = shrunk;
     return line;
 }

@@ -6,8 +6,10 @@
 // Splits a command line into arguments by the rules the Microsoft C runtime applies before
 // main: blanks separate; a double quote opens or closes a quoted stretch; 2n backslashes
 // before a quote give n backslashes and the quote delimits, 2n+1 give n and a literal
-// quote; other backslashes are literal. Where the POSIX launcher stands in for Windows,
-// this is how its child receives the line it composed.
+// quote; other backslashes are literal. This is how a Windows child reads the line the
+// launcher composed, and what the fuzzer holds the composition to: read back, the line must
+// give exactly the arguments it was made from. (The POSIX launcher counts on that and starts
+// its child with the arguments themselves.)
 //
 // The arguments are written over the line itself, each never longer than the text it was
 // read from, and returned as pointers into it: one allocation, however many there are.
