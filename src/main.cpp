@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "options.h"
 #include "platform.h"
 #include "texts.h"
 
@@ -13,18 +14,11 @@ namespace {
 
 // Exit statuses of the launcher's own, as env and timeout use them.
 constexpr int noProgramNamed = 1;
+constexpr int pastALimit = 124;
 constexpr int launcherFailed = 125;
+constexpr int usageError = 125;
 constexpr int cannotRun = 126;
 constexpr int notFound = 127;
-
-// Whether an argument is this word, written in ASCII.
-bool is(const ArgChar* argument, const char* word)
-{
-    for (; *word != '\0'; ++argument, ++word) {
-        if (*argument != static_cast<ArgChar>(*word)) return false;
-    }
-    return *argument == 0;
-}
 
 // What the run cost, as far as the system can tell: a figure it cannot give is left out.
 void sayWhatItCost(const ChildEnd& end)
@@ -36,14 +30,28 @@ void sayWhatItCost(const ChildEnd& end)
     else if (memory) say(Stream::err, texts.peakMemory, end.peakMegabytes);
 }
 
+// A run judged as a judge does it: past the time limit when the report's run time is over
+// it, past the memory limit when the report's peak is, whoever ended the run. A figure the
+// system could not give judges nothing.
+Verdict judge(const ChildEnd& end, const Limits& limits)
+{
+    if (end.verdict != Verdict::none) return end.verdict;
+    if (limits.seconds > 0 && end.seconds > limits.seconds) return Verdict::overTime;
+    if (limits.megabytes > 0 && end.peakMegabytes > limits.megabytes) return Verdict::overMemory;
+    return Verdict::none;
+}
+
 // The report of the run, and the window held open until a key is pressed.
-void reportAndHold(const ChildEnd& end)
+void reportAndHold(const ChildEnd& end, const Limits& limits)
 {
     say(Stream::out, texts.report, end.exitCode, static_cast<std::uint32_t>(end.exitCode), end.seconds);
-    // For a learner: how a crash ended the program, in words, and what the run took. On
-    // standard error, so that whatever reads the report finds it as it always was.
+    // For a learner: how a crash ended the program, or which limit it passed, in words, and
+    // what the run took. On standard error, so that whatever reads the report finds it as
+    // it always was.
     if (end.start == Start::ran) {
-        if (*end.ending != '\0') say(Stream::err, "%s", end.ending);
+        if (end.verdict == Verdict::overTime) say(Stream::err, texts.overTime, limits.seconds);
+        else if (end.verdict == Verdict::overMemory) say(Stream::err, texts.overMemory, limits.megabytes);
+        else if (*end.ending != '\0') say(Stream::err, "%s", end.ending);
         sayWhatItCost(end);
     }
     say(Stream::out, texts.prompt);
@@ -52,15 +60,15 @@ void reportAndHold(const ChildEnd& end)
 
 }  // namespace
 
-// Runs the command in this console. A child that could not start is said so, and ends
-// with the status a shell gives it.
-ChildEnd execute_command(Command& command)
+// Runs the command in this console, within the limits. A child that could not start is
+// said so, and ends with the status a shell gives it; one past a limit, as timeout ends.
+ChildEnd execute_command(Command& command, const Limits& limits)
 {
     say(Stream::out, texts.running);
     sayCommandLine(Stream::out, command.line);
     say(Stream::out, "\n\n");
 
-    ChildEnd end = runChild(command);
+    ChildEnd end = runChild(command, limits);
     if (end.start == Start::notFound || end.start == Start::notRunnable) {
         say(Stream::err, texts.cannotStart, end.reason);
         end.exitCode = end.start == Start::notFound ? notFound : cannotRun;
@@ -74,6 +82,7 @@ ChildEnd execute_command(Command& command)
         say(Stream::err, texts.cannotWait, end.reason);
         end.exitCode = launcherFailed;
     }
+    if (end.start == Start::ran) end.verdict = judge(end, limits);
     return end;
 }
 
@@ -81,36 +90,44 @@ namespace {
 
 int launch(int argc, ArgChar* argv[])
 {
-    // The only words of the launcher's own; anything else names the program to run.
-    if (argc == 2 && is(argv[1], "--help")) {
-        say(Stream::out, "%s\n%s\n%s", texts.banner, texts.usage, texts.statuses);
+    const Options options = readOptions(argc, argv);
+    switch (options.what) {
+    case Options::help:
+        say(Stream::out, "%s\n%s\n%s%s", texts.banner, texts.usage, texts.options, texts.statuses);
         return 0;
-    }
-    if (argc == 2 && is(argv[1], "--version")) {
+    case Options::version:
         say(Stream::out, "%s", texts.version);
         return 0;
+    case Options::badValue:
+        say(Stream::err, texts.badValue, options.name, Utf8(options.given).text());
+        return usageError;
+    case Options::unknownOption:
+        say(Stream::err, texts.unknownOption, Utf8(options.given).text());
+        return usageError;
+    case Options::run:
+        break;
     }
 
     claimConsole(texts.banner);
-    if (argc <= 1) {
+    if (options.program >= argc) {
         say(Stream::out, "%s\n%s\n", texts.banner, texts.usage);
         releaseConsole();
         return noProgramNamed;
     }
 
     Command command{};
-    if (!prepareCommand(argc - 1, argv + 1, command)) {
+    if (!prepareCommand(argc - options.program, argv + options.program, command)) {
         say(Stream::err, texts.noMemory);
         releaseConsole();
         return launcherFailed;
     }
 
-    const ChildEnd end = execute_command(command);
+    const ChildEnd end = execute_command(command, options.limits);
     // Asked to end before the program started, the launcher has nothing to report.
-    if (end.start != Start::endAsked) reportAndHold(end);
+    if (end.start != Start::endAsked) reportAndHold(end, options.limits);
     releaseConsole();
     releaseCommand(command);
-    return end.exitCode;
+    return end.verdict != Verdict::none ? pastALimit : end.exitCode;
 }
 
 }  // namespace

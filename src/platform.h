@@ -20,6 +20,9 @@ void claimConsole(const char* title);
 // Leaves the console as it was found.
 void releaseConsole();
 
+// A setting from the environment, in the form arguments come in; null when it is not set.
+const ArgChar* setting(const char* name);
+
 enum class Stream { out, err };
 
 // Writes the launcher's own text (a printf format in UTF-8, filled with the figures after
@@ -28,6 +31,17 @@ enum class Stream { out, err };
 // lines and the child's in the order they were written.
 void say(Stream stream, const char* format, ...);
 void sayCommandLine(Stream stream, const ArgChar* commandLine);
+
+// An argument in UTF-8, to fill a line of the launcher's own (as much of it as fits).
+class Utf8 {
+public:
+    explicit Utf8(const ArgChar* text);
+    const char* text() const { return text_; }
+
+private:
+    const char* text_;
+    char converted_[1024];
+};
 
 // The program to run with its arguments, as the launcher was given them, and the command
 // line composed from them: the one the running line shows, and that the child reads its
@@ -51,21 +65,34 @@ void releaseCommand(Command& command);
 // argument that cmd would take for a command is refused: nothing runs.
 enum class Start { ran, notFound, notRunnable, refused, endAsked, lost };
 
+// Limits for practice, as a contest judge sets them: on the run time the report shows and
+// on the peak memory it shows, in seconds and MiB; 0 where none is asked.
+struct Limits {
+    double seconds;
+    double megabytes;
+};
+
+// A run that passed a limit: the launcher ended it, or its peak was over the memory limit.
+enum class Verdict { none, overTime, overMemory };
+
 struct ChildEnd {
     Start start;
     std::int32_t exitCode;  // what the child ended with, when it ran; when asked to end, 128 + the signal
     double seconds;         // from just before it was created until its end was seen
     double cpuSeconds;      // its user and system time; below 0 when the system cannot tell
     double peakMegabytes;   // its peak resident memory, in MiB; below 0 when the system cannot tell
+    Verdict verdict;
     char ending[512];       // how it ended, when not normally: a line of the launcher's own
     char reason[1024];      // why it did not run, or why its end is not known: UTF-8, a line of
                             // the launcher's own when refused, else the system's words
 };
 
 // Starts the command as a child in this console, with the launcher's environment,
-// directory and streams, and waits for it to end, however long that takes. The command
-// line may be written over on the way, as Windows may do to it.
-ChildEnd runChild(Command& command);
+// directory and streams, and waits for it to end, however long that takes, or until it
+// passes a limit: then it ends the child and everything the child started, never the
+// launcher. The command line may be written over on the way, as Windows may do to it.
+// Without limits, nothing watches the child: it costs what it cost before there were any.
+ChildEnd runChild(Command& command, const Limits& limits);
 
 // Holds the window open until a key is pressed; returns at once when there is no
 // terminal that shows the output, when the launcher is not the terminal's foreground job,

@@ -9,8 +9,10 @@
 
 #ifdef _WIN32
 #define PIMBREL_COMMAND "Pimbrel.exe"
+#define PIMBREL_EXAMPLE "a.exe < sample.txt"
 #else
 #define PIMBREL_COMMAND "pimbrel"
+#define PIMBREL_EXAMPLE "./a.out < sample.txt"
 #endif
 
 // What a signal's end makes of the exit status, where there are signals.
@@ -23,8 +25,11 @@
 struct Texts {
     const char* banner;       // the console title, and the first line of the usage
     const char* usage;
-    const char* statuses;     // what --help adds to the usage
+    const char* options;      // what --help adds to the usage: the options, the variables,
+    const char* statuses;     // the exit statuses
     const char* version;
+    const char* badValue;       // the option's or variable's name, the value given
+    const char* unknownOption;  // the option given
     const char* running;      // before the command line, which an empty line follows
     const char* report;       // the exit code, the same bits in hex, the seconds
     const char* prompt;
@@ -47,17 +52,35 @@ struct Texts {
     const char* cost;              // the CPU seconds, the peak megabytes
     const char* cpuTime;           // the CPU seconds, where the peak memory is not known
     const char* peakMemory;        // the peak megabytes, where the CPU time is not known
+
+    // A run past a limit, said as a judge says it, in place of how it ended.
+    const char* overTime;          // the limit in seconds
+    const char* overMemory;        // the limit in megabytes
+    const char* cannotMeasure;     // while it runs: the memory limit cannot be kept
 };
 
 inline constexpr Texts texts = {
     "Tavrune IDE 程序运行插件 - Oltmera 出品",
     "用法: " PIMBREL_COMMAND " <EXE 路径> <参数 ...>",
+    "\n选项 (写在程序之前):\n"
+    "  --time-limit=秒数      运行时间超过它就结束程序 (及其启动的程序)，如 1 或 0.5\n"
+    "  --memory-limit=MB      内存峰值超过它就结束程序，1 MB 为 1048576 字节\n"
+    "  --                     选项到此为止，其后是程序\n"
+    "  --help                 显示本帮助\n"
+    "  --version              显示版本\n"
+    "\n环境变量 (用于无法改动命令行的 IDE，选项优先):\n"
+    "  PIMBREL_TIME_LIMIT     同 --time-limit\n"
+    "  PIMBREL_MEMORY_LIMIT   同 --memory-limit\n"
+    "\n例: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
     "\n退出状态: 程序的退出返回值，除非\n"
     "  1      没有指定程序\n"
-    "  125    启动器自身出错 (如内存不足)\n"
+    "  124    超出时间限制或内存限制\n"
+    "  125    用法错误，或启动器自身出错 (如内存不足)\n"
     "  126    程序无法启动\n"
     "  127    找不到程序\n" PIMBREL_SIGNAL_STATUS,
     "pimbrel " PIMBREL_VERSION "\n",
+    PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为正数，如 1 或 0.5)\n",
+    PIMBREL_COMMAND ": 未知的选项: %s (见 " PIMBREL_COMMAND " --help)\n",
     "正在运行:",
     "\n进程退出返回值 %d (0x%X)   运行时间 : %0.3f 秒",
     "\n按任意键继续...\n",
@@ -78,6 +101,10 @@ inline constexpr Texts texts = {
     "\nCPU 时间 : %0.3f 秒   内存峰值 : %0.1f MB",
     "\nCPU 时间 : %0.3f 秒",
     "\n内存峰值 : %0.1f MB",
+
+    "\n超出时间限制: 运行时间超过 %0.3f 秒",
+    "\n超出内存限制: 内存峰值超过 %0.1f MB",
+    "无法测量内存峰值: 内存限制未生效\n",
 };
 
 // What a signal that ended a child means, for those a learner meets.

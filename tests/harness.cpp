@@ -273,17 +273,39 @@ double figureAt(const std::string& text, std::size_t& at, std::size_t decimals, 
 
 }  // namespace
 
-std::string withoutTime(const std::string& out)
+namespace {
+
+// Where the run time stands in the report line, and where it ends; npos when it is not there.
+std::size_t runTimeAt(const std::string& out, std::size_t& end, double& figure)
 {
     const std::string label = shown("运行时间 : "), seconds = shown(" 秒");
     const std::size_t start = out.rfind(label);
     if (start == std::string::npos) {
         ADD_FAILURE() << "no run time in:\n" << out;
-        return out;
+        return start;
     }
-    std::size_t at = start + label.size();
-    figureAt(out, at, 3, seconds);
-    return out.substr(0, start + label.size()) + "<t>" + out.substr(at - seconds.size());
+    end = start + label.size();
+    figure = figureAt(out, end, 3, seconds);
+    end -= seconds.size();
+    return start + label.size();
+}
+
+}  // namespace
+
+std::string withoutTime(const std::string& out)
+{
+    std::size_t end = 0;
+    double figure = 0;
+    const std::size_t at = runTimeAt(out, end, figure);
+    return at == std::string::npos ? out : out.substr(0, at) + "<t>" + out.substr(end);
+}
+
+double runTimeIn(const std::string& out)
+{
+    std::size_t end = 0;
+    double figure = -1;
+    runTimeAt(out, end, figure);
+    return figure;
 }
 
 Cost costIn(const std::string& err)

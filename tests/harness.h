@@ -130,8 +130,9 @@ extern const std::string textChild;
 std::string unitsOf(const std::string& utf8);
 
 // The output with the run time in the report line replaced by "<t>", after checking that
-// it is a figure with three decimals.
+// it is a figure with three decimals; and that figure.
 std::string withoutTime(const std::string& out);
+double runTimeIn(const std::string& out);
 
 // The launcher's last line on standard error, what the child's run cost, after checking
 // its form: the figures it gives (a figure it leaves out is below 0), and all that stands

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -57,12 +58,6 @@ TEST(Usage, BannerUsageHelpAndVersion)
 {
     const std::string usage = "Tavrune IDE 程序运行插件 - Oltmera 出品\n"
                               "用法: " + usageName + " <EXE 路径> <参数 ...>\n";
-    const std::string statuses = std::string("\n退出状态: 程序的退出返回值，除非\n"
-                                             "  1      没有指定程序\n"
-                                             "  125    启动器自身出错 (如内存不足)\n"
-                                             "  126    程序无法启动\n"
-                                             "  127    找不到程序\n") +
-                                 (onWindows ? "" : "  128+N  程序被信号 N 终止\n");
     struct Case {
         Words arguments;
         std::string out;
@@ -70,7 +65,7 @@ TEST(Usage, BannerUsageHelpAndVersion)
     };
     const Case cases[] = {
         {{}, usage, 1},
-        {{"--help"}, usage + statuses, 0},
+        {{"--time-limit=1", "--"}, usage, 1},
         {{"--version"}, "pimbrel " PIMBREL_VERSION "\n", 0},
     };
     for (const Locale& locale : {western, chinese}) {
@@ -80,6 +75,50 @@ TEST(Usage, BannerUsageHelpAndVersion)
             EXPECT_EQ(run.err, "");
             EXPECT_EQ(run.status, c.status);
         }
+        // The options, the variables that stand for them, and what each exit status means.
+        const Outcome help = runLauncher({"--help"}, locale);
+        EXPECT_TRUE(help.out.starts_with(shown(usage))) << help.out;
+        for (const char* line : {"  --time-limit=秒数 ", "  --memory-limit=MB ", "  PIMBREL_TIME_LIMIT ",
+                                 "  PIMBREL_MEMORY_LIMIT ", "  124    超出时间限制或内存限制\n", "  127    找不到程序\n"}) {
+            EXPECT_NE(help.out.find(shown(line)), std::string::npos) << line;
+        }
+        EXPECT_EQ(help.status, 0);
+    }
+}
+
+// A value that is not a positive number, or an option there is not: one line that says
+// which, and nothing run.
+TEST(Usage, ABadValueOrAnUnknownOptionIsAUsageError)
+{
+    struct Case {
+        Words arguments;
+        std::string variable;  // NAME=value, in the launcher's environment
+        std::string err;
+    };
+    const std::string bad = " 的值无效: \"", should = "\" (应为正数，如 1 或 0.5)\n";
+    const Case cases[] = {
+        {{"--time-limit=", "x"}, "", "--time-limit" + bad + should},
+        {{"--time-limit=0", "x"}, "", "--time-limit" + bad + "0" + should},
+        {{"--time-limit=-1", "x"}, "", "--time-limit" + bad + "-1" + should},
+        {{"--time-limit", "1x", "x"}, "", "--time-limit" + bad + "1x" + should},
+        {{"--time-limit=abc", "x"}, "", "--time-limit" + bad + "abc" + should},
+        {{"--time-limit=nan", "x"}, "", "--time-limit" + bad + "nan" + should},
+        {{"--time-limit=1e3", "x"}, "", "--time-limit" + bad + "1e3" + should},
+        {{"--memory-limit=99999999999", "x"}, "", "--memory-limit" + bad + "99999999999" + should},
+        {{"--memory-limit=0.0", "x"}, "", "--memory-limit" + bad + "0.0" + should},
+        {{"--memory-limit"}, "", "--memory-limit" + bad + should},
+        {{"x"}, "PIMBREL_TIME_LIMIT=", "PIMBREL_TIME_LIMIT" + bad + should},
+        {{"x"}, "PIMBREL_MEMORY_LIMIT=64MB", "PIMBREL_MEMORY_LIMIT" + bad + "64MB" + should},
+        {{"--timelimit=1", "x"}, "", "未知的选项: --timelimit=1 (见 " + usageName + " --help)\n"},
+        {{"-t", "1", "x"}, "", "未知的选项: -t (见 " + usageName + " --help)\n"},
+    };
+    for (const Case& c : cases) {
+        Launch launch(c.arguments, {}, western, [&c] {
+            if (!c.variable.empty()) putenv(const_cast<char*>(c.variable.c_str()));
+        });
+        EXPECT_EQ(launch.end(), 125) << c.err;
+        EXPECT_EQ(launch.err, shown(usageName + ": " + c.err));
+        EXPECT_EQ(launch.out, "") << c.err;
     }
 }
 
@@ -181,6 +220,68 @@ TEST(Running, SaysWhatTheRunCostInCpuTimeAndPeakMemory)
             EXPECT_LE(cost.peakMegabytes, c.mostMemory) << run.err;
         }
     }
+}
+
+// The processes whose command line holds the text, as /proc shows them (wine's too).
+std::vector<std::string> processesHolding(const std::string& text)
+{
+    std::vector<std::string> found;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
+        std::ifstream file(entry.path() / "cmdline");
+        const std::string line(std::istreambuf_iterator<char>(file), {});
+        if (line.find(text) != std::string::npos) found.push_back(entry.path().filename());
+    }
+    return found;
+}
+
+// A limit for practice, asked by an option or the environment: a run past it is ended, with
+// everything it started, and said as a judge says it, in place of how it ended; the
+// launcher ends with 124, as timeout does. A run within its limits is reported as ever.
+TEST(Limits, ARunPastALimitIsEndedAndSaidAsAJudgeSaysIt)
+{
+    const std::string looping = helper("exit_with"), mark = std::to_string(getpid()) + ".5";
+    const Words parentAndChild = onWindows
+        ? Words{"cmd", "/c", "start /b " + looping + " cpu 1" + mark + " & " + looping + " cpu 1" + mark}
+        : Words{"/bin/sh", "-c", looping + " cpu 1" + mark + " & " + looping + " cpu 1" + mark};
+    const std::string overTime = "\n超出时间限制: 运行时间超过 0.500 秒", overMemory = "\n超出内存限制: 内存峰值超过 64.0 MB";
+    struct Case {
+        Words arguments;
+        std::string variable;  // NAME=value, in the launcher's environment
+        int status;
+        std::string verdict;
+        bool native = false;   // only where the case can be made
+    };
+    const std::vector<Case> cases = {
+        {{"--time-limit=0.5", looping, "cpu", "1000"}, "", 124, overTime},
+        {{"--time-limit", "0.5", "--", looping, "cpu", "1000"}, "", 124, overTime},
+        {{looping, "cpu", "1000"}, "PIMBREL_TIME_LIMIT=0.5", 124, overTime},
+        {{"--time-limit=100", looping, "cpu", "0.3"}, "PIMBREL_TIME_LIMIT=0.2", 0, ""},
+        {{"--time-limit=0.5", parentAndChild[0], parentAndChild[1], parentAndChild[2]}, "", 124, overTime},
+        {{"--memory-limit=64", looping, "memory", "200"}, "", 124, overMemory},
+        {{looping, "memory", "200"}, "PIMBREL_MEMORY_LIMIT=64", 124, overMemory},
+        {{"--memory-limit=64", looping, "memory", "32"}, "", 0, ""},
+        // As a judge that measures resident memory decides: only what is touched counts.
+        {{"--memory-limit=64", looping, "global", "fill"}, "", 124, overMemory, true},
+        {{"--memory-limit=64", looping, "global"}, "", 0, "", true},
+    };
+    for (const Case& c : cases) {
+        if (c.native && onWindows) continue;
+        Launch launch(c.arguments, {}, western, [&c] {
+            if (!c.variable.empty()) putenv(const_cast<char*>(c.variable.c_str()));
+        });
+        const std::string row = c.arguments[0] + " " + c.arguments[1] + " " + c.variable;
+        EXPECT_EQ(launch.end(), c.status) << row << ": " << launch.err;
+        const Cost cost = costIn(launch.err);
+        EXPECT_TRUE(cost.before.ends_with(shown(c.verdict))) << row << ": " << cost.before;
+        if (c.verdict == overTime) {
+            EXPECT_GE(runTimeIn(launch.out), 0.5) << row;
+        }
+        // Ended at one look or the next, not after it had taken all it asked for.
+        if (c.verdict == overMemory && !onWindows) {
+            EXPECT_LT(cost.peakMegabytes, 64 + 48) << row;
+        }
+    }
+    EXPECT_EQ(processesHolding("cpu 1" + mark), std::vector<std::string>{}) << "left running";
 }
 
 TEST(Running, AProgramThatCannotStartIsReportedWithTheShellsStatus)
@@ -337,6 +438,7 @@ const Quoting quotings[] = {
     {{"\\\\server\\share"}, "\\\\server\\share "},
     {{"*", "?", "*.txt"}, "* ? *.txt "},
     {{"--help"}, "--help "},  // the launcher's own words, after a program, are the program's
+    {{"--time-limit=1", "--", "-x"}, "--time-limit=1 -- -x "},
     {{"line\nfeed", "\r\v\f"}, "line\nfeed \r\v\f "},
 };
 

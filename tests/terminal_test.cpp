@@ -445,6 +445,15 @@ TEST(JobControl, TheTerminalComesBackAsTheShellHadIt)
         // Gone, with the title given back: what is typed now is the shell's.
         ASSERT_TRUE(terminal.waitFor("\x1b[23;0t"));
     };
+    const auto stopThenGoOn = [&pressAKey](Terminal& terminal) {
+        ASSERT_TRUE(terminal.waitFor("\nstarted"));
+        terminal.type("\x1a");
+        ASSERT_TRUE(terminal.waitFor("Stopped"));
+        EXPECT_TRUE(terminal.modesAsFound());
+        terminal.type("fg\nx\n");
+        ASSERT_TRUE(terminal.waitFor("got x"));
+        pressAKey(terminal);
+    };
     const Case cases[] = {
         // A program that dies of a signal after it changed the terminal's modes.
         {pimbrel + " /bin/sh -c 'stty raw -echo; kill -SEGV $$'", pressAKey, "139", true},
@@ -472,18 +481,20 @@ TEST(JobControl, TheTerminalComesBackAsTheShellHadIt)
              pressAKey(terminal);
          },
          "5", true},
-        // Ctrl-Z stops the program and its job, as a job of the shell.
-        {pimbrel + " /bin/sh -c 'echo started; read line; echo got $line'",
+        // Ctrl-Z stops the program and its job, as a job of the shell; so too when the
+        // program is a job of its own under a limit.
+        {pimbrel + " /bin/sh -c 'echo started; read line; echo got $line'", stopThenGoOn, "0", true},
+        {pimbrel + " --time-limit=100 /bin/sh -c 'echo started; read line; echo got $line'", stopThenGoOn, "0", true},
+        // Under a limit the program runs as a job of its own, the terminal's while it runs:
+        // one that waits for input is ended too, and Ctrl-C reaches it as it reaches a job.
+        {pimbrel + " --time-limit=0.5 /bin/sh -c 'read line'", pressAKey, "124", true},
+        {pimbrel + " --time-limit=100 /bin/sh -c 'echo started; read line'",
          [&pressAKey](Terminal& terminal) {
              ASSERT_TRUE(terminal.waitFor("\nstarted"));
-             terminal.type("\x1a");
-             ASSERT_TRUE(terminal.waitFor("Stopped"));
-             EXPECT_TRUE(terminal.modesAsFound());
-             terminal.type("fg\nx\n");
-             ASSERT_TRUE(terminal.waitFor("got x"));
+             terminal.type("\x03");
              pressAKey(terminal);
          },
-         "0", true},
+         "130", true},
         // A shell that took the terminal for itself (readline's modes on it) and is killed
         // leaves it to nobody: the launcher takes it back, with its modes, and holds the window.
         {pimbrel + " /bin/bash --norc -i",

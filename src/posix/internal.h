@@ -32,8 +32,15 @@ void giveTerminal(pid_t group);
 
 // Signals ------------------------------------------------------------------------------
 
-// The child while it runs, else 0; set only with the requests to end blocked.
+// The child while it runs, else 0; set only with the requests to end blocked. When it
+// leads a process group of its own, as a job of a shell does, the group: what is passed on
+// to the child goes to all of it.
 extern volatile sig_atomic_t runningChild;
+extern volatile sig_atomic_t childGroup;
+
+// Sends the signal to the child, or to all of its group when it leads one; safe in a
+// signal handler.
+void signalChild(int signal);
 // A caller's request to end that came (its signal), else 0: finish, do not linger.
 extern volatile sig_atomic_t endRequested;
 

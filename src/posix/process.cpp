@@ -125,11 +125,12 @@ bool looksLikeText(const char* file)
 // these, so they are what the child's C runtime would read from it. Returns 0 or the reason
 // it could not start. The clock starts right before the child is created, with all the
 // launcher's own work done.
-int spawn(const Command& command, const posix_spawnattr_t* attributes, pid_t* child, timespec* started)
+int spawn(const Command& command, const posix_spawnattr_t* attributes, const posix_spawn_file_actions_t* actions,
+          pid_t* child, timespec* started)
 try {
     char* const* const arguments = command.arguments;  // ends with a null, as main's do
     *started = now();
-    int error = posix_spawnp(child, arguments[0], nullptr, attributes, arguments, environ);
+    int error = posix_spawnp(child, arguments[0], actions, attributes, arguments, environ);
     // A file of commands without "#!" is a script for sh, to execvp, env and the shells alike.
     if (error == ENOEXEC) {
         std::string script = onPath(arguments[0]);
@@ -137,7 +138,7 @@ try {
         char shell[] = "/bin/sh";
         std::vector<char*> argv{shell, script.data()};
         argv.insert(argv.end(), arguments + 1, arguments + command.count + 1);
-        error = posix_spawn(child, shell, nullptr, attributes, argv.data(), environ);
+        error = posix_spawn(child, shell, actions, attributes, argv.data(), environ);
     }
     return error;
 } catch (const std::bad_alloc&) {
@@ -178,20 +179,30 @@ bool watchedByAShell()
     return false;
 }
 
+// What the launcher knows of a child it runs.
+struct Run {
+    pid_t child = 0;
+    timespec started{};
+    const termios* found = nullptr;  // the terminal's modes before the run, when ours to know
+    int status = 0;
+    rusage usage{};
+    Verdict verdict = Verdict::none;
+};
+
 // The program stopped (Ctrl-Z, or a stop it sent itself). Under a shell with job control
 // the launcher stops with it, with the terminal as it was found, so that the shell shows
 // the job stopped and takes the terminal back, as sudo does; continued (fg), it gives the
 // program the terminal as the program had it, and continues it. Elsewhere the program
 // stays stopped until it is continued or asked to end.
-void followStop(pid_t child, int signal, const termios* found)
+void followStop(const Run& run, int signal)
 {
     if (!watchedByAShell()) return;
-    const bool programHeld = posix::heldByProgram(child);
+    const bool programHeld = posix::heldByProgram(run.child);
     const pid_t holder = programHeld ? tcgetpgrp(terminal) : 0;
     termios programs{};
     const bool programsKnown = (programHeld || posix::inForeground()) && tcgetattr(terminal, &programs) == 0;
     if (programHeld) posix::giveTerminal(getpgrp());
-    if (found != nullptr) posix::restoreModes(*found);
+    if (run.found != nullptr) posix::restoreModes(*run.found);
 
     posix::undergo(signal);
 
@@ -199,17 +210,85 @@ void followStop(pid_t child, int signal, const termios* found)
         if (programsKnown) tcsetattr(terminal, TCSADRAIN, &programs);
         if (holder > 0 && kill(-holder, 0) == 0) posix::giveTerminal(holder);
     }
-    kill(child, SIGCONT);
+    posix::signalChild(SIGCONT);
 }
 
-// Waits for the child to end, following it through its stops.
-pid_t waitForEnd(pid_t child, int& status, rusage& usage, const termios* found)
+// Waits for the child to end, following it through its stops. The child's end and its
+// stops are seen at once; `options` may ask for the wait to return if there is neither.
+pid_t waitForChild(Run& run, int options = 0)
 {
     for (;;) {
-        const pid_t waited = wait4(child, &status, WUNTRACED, &usage);
+        const pid_t waited = wait4(run.child, &run.status, options | WUNTRACED, &run.usage);
         if (waited < 0 && errno == EINTR) continue;
-        if (waited != child || !WIFSTOPPED(status)) return waited;
-        followStop(child, WSTOPSIG(status), found);
+        if (waited != run.child || !WIFSTOPPED(run.status)) return waited;
+        followStop(run, WSTOPSIG(run.status));
+    }
+}
+
+// The child's peak resident memory so far, in MiB, as /proc tells it; below 0 when it
+// cannot be told (no /proc, or a child that has just ended).
+double peakMegabytesOf(pid_t child)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "/proc/%d/status", static_cast<int>(child));
+    const int descriptor = open(name, O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return -1;
+    char status[4096];
+    const ssize_t got = read(descriptor, status, sizeof status - 1);
+    close(descriptor);
+    status[got > 0 ? got : 0] = '\0';
+    const char* const peak = std::strstr(status, "\nVmHWM:");
+    const long kibibytes = peak != nullptr ? std::strtol(peak + 7, nullptr, 10) : 0;
+    return kibibytes > 0 ? static_cast<double>(kibibytes) / 1024 : -1;
+}
+
+// Sleeps until the child ends or stops (SIGCHLD, held back for this), a signal comes, or
+// the seconds have passed (none below 0).
+void awaitChild(double seconds)
+{
+    sigset_t childChanged;
+    sigemptyset(&childChanged);
+    sigaddset(&childChanged, SIGCHLD);
+    const auto whole = static_cast<time_t>(seconds);
+    const timespec timeout{whole, static_cast<long>((seconds - static_cast<double>(whole)) * 1e9)};
+    sigtimedwait(&childChanged, nullptr, seconds >= 0 ? &timeout : nullptr);
+}
+
+// Waits for the child to end within the limits, and ends it, and everything in its process
+// group, as soon as it passes one: the time limit as it comes, the memory at every look,
+// every 10 ms. SIGKILL, so that no handler of the program's can hold it.
+pid_t waitWithin(Run& run, const Limits& limits)
+{
+    constexpr double look = 0.010;
+    bool watchMemory = limits.megabytes > 0, unreadable = false;
+    for (;;) {
+        const pid_t waited = waitForChild(run, run.verdict == Verdict::none ? WNOHANG : 0);
+        if (waited != 0) return waited;
+        if (watchMemory) {
+            const double peak = peakMegabytesOf(run.child);
+            // Unread while the child is known to live, not just ended: looked at again
+            // once the wait has said it lives.
+            if (peak < 0 && !unreadable) {
+                unreadable = true;
+                continue;
+            }
+            unreadable = false;
+            if (peak < 0) {
+                say(Stream::err, "%s", texts.cannotMeasure);
+                watchMemory = false;
+            } else if (peak > limits.megabytes) {
+                run.verdict = Verdict::overMemory;
+                posix::signalChild(SIGKILL);
+                continue;
+            }
+        }
+        const double left = limits.seconds - secondsBetween(run.started, now());
+        if (limits.seconds > 0 && left <= 0) {
+            run.verdict = Verdict::overTime;
+            posix::signalChild(SIGKILL);
+            continue;
+        }
+        awaitChild(watchMemory ? std::min(look, limits.seconds > 0 ? left : look) : limits.seconds > 0 ? left : -1);
     }
 }
 
@@ -227,12 +306,15 @@ void releaseCommand(Command& command)
     command.line = nullptr;
 }
 
-ChildEnd runChild(Command& command)
+ChildEnd runChild(Command& command, const Limits& limits)
 {
     // Ctrl-C, Ctrl-\ and Ctrl-Z are for the child while it runs, as under system(); the
-    // child starts with every signal as we were given it.
+    // child starts with every signal as we were given it. With a limit, the child's end
+    // is awaited as SIGCHLD, held back until then.
+    const bool limited = limits.seconds > 0 || limits.megabytes > 0;
     const posix::ChildSignals childSignals;
-    const sigset_t held = posix::runSignals();
+    sigset_t held = posix::runSignals();
+    if (limited) sigaddset(&held, SIGCHLD);
     sigset_t mask;
     sigprocmask(SIG_BLOCK, &held, &mask);
     if (posix::endRequested != 0) {
@@ -243,55 +325,73 @@ ChildEnd runChild(Command& command)
         return end;
     }
 
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    const sigset_t defaults = posix::childDefaults();
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &mask);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
     // A program that dies of a signal cannot put back what it did to the terminal: as the
     // shells do, we put back the modes it had before the program ran.
     termios modes{};
     const bool foreground = posix::inForeground();
     const bool modesKnown = foreground && tcgetattr(terminal, &modes) == 0;
 
-    pid_t child = 0;
-    timespec started = now();
-    const int error = spawn(command, &attributes, &child, &started);
-    posix_spawnattr_destroy(&attributes);
-    if (error == 0) posix::runningChild = child;
-    sigprocmask(SIG_SETMASK, &mask, nullptr);
-
-    if (error != 0) {
-        ChildEnd end = failedStart(error);
-        end.seconds = secondsBetween(started, now());
-        return end;
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    const sigset_t defaults = posix::childDefaults();
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &mask);
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    // With a limit, the child runs in a process group of its own, as a shell runs a job, so
+    // that it ends with everything it started: the terminal's foreground while it runs, when
+    // it is ours to give.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (limited) {
+        flags |= POSIX_SPAWN_SETPGROUP;
+        if (foreground) posix_spawn_file_actions_addtcsetpgrp_np(&actions, terminal);
     }
+    posix_spawnattr_setflags(&attributes, flags);
+
+    Run run;
+    run.found = modesKnown ? &modes : nullptr;
+    run.started = now();
+    const int error = spawn(command, &attributes, &actions, &run.child, &run.started);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (error == 0) {
+        posix::runningChild = run.child;
+        posix::childGroup = limited ? run.child : 0;
+    }
+    sigset_t running = mask;
+    if (limited) sigaddset(&running, SIGCHLD);
+    sigprocmask(SIG_SETMASK, &running, nullptr);
+
     ChildEnd end{};
-    int status = 0;
-    rusage usage{};
-    const pid_t waited = waitForEnd(child, status, usage, modesKnown ? &modes : nullptr);
-    end.seconds = secondsBetween(started, now());
-    posix::runningChild = 0;
-    if (waited < 0) {
+    if (error != 0) {
+        end = failedStart(error);
+    } else if ((limited ? waitWithin(run, limits) : waitForChild(run)) < 0) {
         end.start = Start::lost;
         std::snprintf(end.reason, sizeof end.reason, "%s", std::strerror(errno));
-        return end;
+    } else {
+        end.start = Start::ran;
     }
-    // A program that made its own group the terminal's foreground (a shell, say) and ended
-    // leaves it to nobody: as a shell does when its job ends, we take it back.
-    if (foreground && posix::heldByProgram(child)) posix::giveTerminal(getpgrp());
+    end.seconds = secondsBetween(run.started, now());
+    posix::runningChild = 0;
+    posix::childGroup = 0;
+    sigprocmask(SIG_SETMASK, &mask, nullptr);
+    if (end.start != Start::ran) return end;
 
-    end.start = Start::ran;
+    // A program that made its own group the terminal's foreground (a shell, say), or that
+    // we gave it to, and ended leaves it to nobody: as a shell does when its job ends, we
+    // take it back.
+    if (foreground && posix::heldByProgram(run.child)) posix::giveTerminal(getpgrp());
+
+    const int status = run.status;
+    end.verdict = run.verdict;
     // A child killed by a signal ends as the shells report it: 128 + the signal.
     end.exitCode = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
     if (WIFSIGNALED(status)) {
         describeSignal(WTERMSIG(status), WCOREDUMP(status), end.ending, sizeof end.ending);
         if (modesKnown) posix::restoreModes(modes);
     }
-    end.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    end.cpuSeconds = seconds(run.usage.ru_utime) + seconds(run.usage.ru_stime);
     // Linux counts it in KiB; no program that ran takes none.
-    end.peakMegabytes = usage.ru_maxrss > 0 ? static_cast<double>(usage.ru_maxrss) / 1024 : -1;
+    end.peakMegabytes = run.usage.ru_maxrss > 0 ? static_cast<double>(run.usage.ru_maxrss) / 1024 : -1;
     return end;
 }

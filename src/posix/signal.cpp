@@ -15,6 +15,7 @@
 namespace posix {
 
 volatile sig_atomic_t runningChild;
+volatile sig_atomic_t childGroup;
 volatile sig_atomic_t endRequested;
 
 namespace {
@@ -39,11 +40,10 @@ void passOnEnd(int signal)
 {
     const int interrupted = errno;
     endRequested = signal;
-    const pid_t child = runningChild;
-    if (child > 0) {
-        kill(child, signal);
-        kill(child, SIGCONT);
-        if (leadsOwnGroup) {
+    if (runningChild > 0) {
+        signalChild(signal);
+        signalChild(SIGCONT);
+        if (leadsOwnGroup && childGroup == 0) {
             // We are in the group too, and have the request already.
             handle(signal, SIG_IGN);
             kill(0, signal);
@@ -63,8 +63,7 @@ void passOnEndIfSent(int signal, siginfo_t* info, void*)
 void passOnStopIfSent(int signal, siginfo_t* info, void*)
 {
     const int interrupted = errno;
-    const pid_t child = runningChild;
-    if (sentByAProcess(info) && child > 0) kill(child, signal);
+    if (sentByAProcess(info)) signalChild(signal);
     errno = interrupted;
 }
 
@@ -89,6 +88,12 @@ bool leftAloneByTheWait(int signal)
 }
 
 }  // namespace
+
+void signalChild(int signal)
+{
+    const pid_t child = runningChild, group = childGroup;
+    if (child > 0) kill(group > 0 ? -group : child, signal);
+}
 
 bool isIgnored(int signal)
 {

@@ -1,9 +1,11 @@
 // The launcher's own lines, written at once and whole, whatever the child did to the
-// streams it shares with the launcher.
+// streams it shares with the launcher; and what it reads of its environment, which comes
+// as it is, in bytes.
 
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <poll.h>
@@ -54,3 +56,7 @@ void sayCommandLine(Stream stream, const char* commandLine)
 {
     posix::writeAll(fileOf(stream), commandLine, std::strlen(commandLine));
 }
+
+const char* setting(const char* name) { return std::getenv(name); }
+
+Utf8::Utf8(const char* text) : text_(text), converted_{} {}

@@ -103,6 +103,11 @@ void say(Stream stream, const char* format, ...)
 
 void sayCommandLine(Stream stream, const wchar_t* commandLine) { sayUnits(stream, commandLine); }
 
+Utf8::Utf8(const wchar_t* text) : text_(converted_), converted_{}
+{
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, converted_, sizeof converted_ - 1, nullptr, nullptr);
+}
+
 void waitForKey()
 {
     // Only a console shows the prompt. Output to a file or pipe is read by a program (a

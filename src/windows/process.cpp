@@ -269,7 +269,107 @@ wchar_t* cmdRunning(const wchar_t* line, wchar_t* shell)
     return whole;
 }
 
+// What CreateProcess is given for the command: the file and its line, or for a batch file
+// cmd and the line that runs it.
+struct Startable {
+    const wchar_t* program;
+    wchar_t* line;
+    wchar_t* owned;  // a line made here, to free
+    wchar_t shell[MAX_PATH];
+};
+
+// Readies the command to start; false, and why in `end`, when it cannot be.
+bool readyToStart(Command& command, Startable& startable, ChildEnd& end)
+{
+    if (command.program == nullptr) {
+        end = failedStart(ERROR_FILE_NOT_FOUND, command.arguments[0]);
+        return false;
+    }
+    if (command.batch && refusedForCmd(command, end.reason, sizeof end.reason)) {
+        end.start = Start::refused;
+        return false;
+    }
+    startable.owned = command.batch ? cmdRunning(command.line, startable.shell) : nullptr;
+    if (command.batch && startable.owned == nullptr) {
+        end = failedStart(GetLastError(), command.arguments[0]);
+        return false;
+    }
+    startable.line = command.batch ? startable.owned : command.line;
+    startable.program = command.batch ? startable.shell : command.program;
+    // The system would cut a longer line or refuse it, in words that blame a file name.
+    const std::size_t length = std::wcslen(startable.line);
+    if (length < longestCommandLine) return true;
+    std::free(startable.owned);
+    end.start = Start::notRunnable;
+    _snprintf(end.reason, sizeof end.reason - 1, texts.tooLong, static_cast<unsigned>(length),
+              static_cast<unsigned>(longestCommandLine - 1));
+    return false;
+}
+
+// A job that holds the process, and all it will start; null where none can be made (as on
+// Windows 7, inside a job that allows no other), and then only the process is ended.
+HANDLE jobHolding(HANDLE process)
+{
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (job != nullptr && !AssignProcessToJobObject(job, process)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
+// Ends the child, with all it started when a job holds them, as taskkill /f ends a program.
+void endChild(HANDLE process, HANDLE job)
+{
+    constexpr UINT ended = 1;
+    if (job == nullptr || !TerminateJobObject(job, ended)) TerminateProcess(process, ended);
+}
+
+// Waits for the child to end within the limits, and ends it as soon as it passes one: the
+// time limit as it comes, the memory at every look, every 10 ms. False when the wait fails.
+bool waitWithin(HANDLE process, HANDLE job, const Limits& limits, LONGLONG created, Verdict& verdict)
+{
+    constexpr DWORD look = 10;
+    bool watchMemory = limits.megabytes > 0;
+    for (;;) {
+        DWORD timeout = INFINITE;
+        if (verdict == Verdict::none && limits.seconds > 0) {
+            const double left = (limits.seconds - secondsSince(created)) * 1000;
+            timeout = left <= 0 ? 0 : left >= 0xFFFFFFFE ? 0xFFFFFFFE : static_cast<DWORD>(left) + 1;
+        }
+        if (verdict == Verdict::none && watchMemory && timeout > look) timeout = look;
+        const DWORD waited = WaitForSingleObject(process, timeout);
+        if (waited == WAIT_OBJECT_0) return true;
+        if (waited != WAIT_TIMEOUT) return false;
+        if (watchMemory) {
+            PROCESS_MEMORY_COUNTERS memory{};
+            if (!K32GetProcessMemoryInfo(process, &memory, sizeof memory) || memory.PeakWorkingSetSize == 0) {
+                // Never a verdict from a figure that was not read.
+                say(Stream::err, "%s", texts.cannotMeasure);
+                watchMemory = false;
+            } else if (static_cast<double>(memory.PeakWorkingSetSize) / 1048576 > limits.megabytes) {
+                verdict = Verdict::overMemory;
+                endChild(process, job);
+                continue;
+            }
+        }
+        if (limits.seconds > 0 && secondsSince(created) >= limits.seconds) {
+            verdict = Verdict::overTime;
+            endChild(process, job);
+        }
+    }
+}
+
 }  // namespace
+
+const wchar_t* setting(const char* name)
+{
+    wchar_t wide[64];
+    std::size_t size = 0;
+    for (; name[size] != '\0' && size + 1 < sizeof wide / sizeof *wide; ++size) wide[size] = static_cast<wchar_t>(name[size]);
+    wide[size] = 0;
+    return _wgetenv(wide);
+}
 
 bool prepareCommand(int count, wchar_t* const* arguments, Command& command)
 {
@@ -294,51 +394,35 @@ void releaseCommand(Command& command)
     command.line = command.program = nullptr;
 }
 
-ChildEnd runChild(Command& command)
+ChildEnd runChild(Command& command, const Limits& limits)
 {
-    const LONGLONG started = now();
-    if (command.program == nullptr) {
-        ChildEnd end = failedStart(ERROR_FILE_NOT_FOUND, command.arguments[0]);
-        end.seconds = secondsSince(started);
-        return end;
-    }
     ChildEnd end{};
-    if (command.batch && refusedForCmd(command, end.reason, sizeof end.reason)) {
-        end.start = Start::refused;
-        end.exitCode = 126;
-        return end;
-    }
-    wchar_t shell[MAX_PATH];
-    wchar_t* const batchLine = command.batch ? cmdRunning(command.line, shell) : nullptr;
-    if (command.batch && batchLine == nullptr) return failedStart(GetLastError(), command.arguments[0]);
-    wchar_t* const line = command.batch ? batchLine : command.line;
-    const wchar_t* const program = command.batch ? shell : command.program;
+    Startable startable{};
+    if (!readyToStart(command, startable, end)) return end;
 
-    // The system would cut a longer line or refuse it, in words that blame a file name.
-    const std::size_t length = std::wcslen(line);
-    if (length >= longestCommandLine) {
-        std::free(batchLine);
-        end.start = Start::notRunnable;
-        _snprintf(end.reason, sizeof end.reason - 1, texts.tooLong, static_cast<unsigned>(length),
-                  static_cast<unsigned>(longestCommandLine - 1));
-        return end;
-    }
-
+    // With a limit, a job holds the child and all it starts, so that they end together: the
+    // child is put in it before it runs its first instruction.
+    const bool limited = limits.seconds > 0 || limits.megabytes > 0;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     SetConsoleCtrlHandler(outliveTheChild, TRUE);
     const LONGLONG created = now();
-    if (!CreateProcessW(program, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        end = failedStart(GetLastError(), command.arguments[0]);
+    const bool started = CreateProcessW(startable.program, startable.line, nullptr, nullptr, FALSE,
+                                        limited ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &process);
+    const DWORD error = GetLastError();
+    std::free(startable.owned);
+    if (!started) {
+        end = failedStart(error, command.arguments[0]);
         end.seconds = secondsSince(created);
-        std::free(batchLine);
         return end;
     }
-    std::free(batchLine);
+    const HANDLE job = limited ? jobHolding(process.hProcess) : nullptr;
+    if (limited) ResumeThread(process.hThread);
 
     DWORD exitCode = 0;
-    const bool ended = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+    const bool ended = (limited ? waitWithin(process.hProcess, job, limits, created, end.verdict)
+                                : WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0) &&
                        GetExitCodeProcess(process.hProcess, &exitCode);
     const double ranFor = secondsSince(created);
     if (ended) {
@@ -348,10 +432,13 @@ ChildEnd runChild(Command& command)
         readCost(process.hProcess, end);
     } else {
         // The system's words for it, as for a start that failed.
+        const Verdict verdict = end.verdict;
         end = failedStart(GetLastError(), command.arguments[0]);
         end.start = Start::lost;
+        end.verdict = verdict;
     }
     end.seconds = ranFor;
+    if (job != nullptr) CloseHandle(job);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return end;

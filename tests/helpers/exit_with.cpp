@@ -1,6 +1,7 @@
 // Ends the way it is told: `exit_with 255` returns 255, `exit_with signal 11` dies of
 // signal 11; `null`, `divide`, `stack` and `abort` crash as a beginner's program does;
-// `memory 64` touches 64 MiB first, `cpu 0.3` spends 0.3 s of its own CPU time first, each
+// `memory 64` touches 64 MiB first, `cpu 0.3` spends 0.3 s of its own CPU time first,
+// `global fill` fills a global array of 1 GiB (`global` alone leaves it untouched), each
 // then returning 0.
 #include <csignal>
 #include <cstdlib>
@@ -11,6 +12,12 @@ namespace {
 
 volatile int zero = 0, one = 1;
 int* volatile nowhere = nullptr;
+
+// As a contest solution's `int a[1 << 28];`: resident only where it is touched. Not on
+// Windows, whose 32-bit programs would have to find 1 GiB of room for it at every start.
+#ifndef _WIN32
+char globalArray[1 << 30];
+#endif
 
 // A local array larger than any stack, as in a contest solution's `int a[10000000];`.
 int overflow()
@@ -40,6 +47,13 @@ int main(int argc, char* argv[])
         std::memset(block, 1, size);
         return block[size - 1] - 1;
     }
+#ifndef _WIN32
+    if (std::strcmp(how, "global") == 0) {
+        const bool fill = std::strcmp(much, "fill") == 0;
+        if (fill) std::memset(globalArray, 1, sizeof globalArray);
+        return globalArray[sizeof globalArray - 1] - (fill ? 1 : 0);
+    }
+#endif
     if (std::strcmp(how, "cpu") == 0) {
         // clock() counts the process's own CPU time on POSIX systems; there a busy machine
         // cannot make this spend less.

@@ -1,0 +1,100 @@
+#pragma once
+
+// What the launcher is asked before the program: its own words, and limits for practice as
+// a contest judge sets them, from options in GNU form or, for an IDE whose command line
+// cannot be changed, from the environment (options win).
+
+#include <cstdlib>
+
+#include "platform.h"
+
+struct Options {
+    enum What { run, help, version, badValue, unknownOption } what = run;
+    int program = 0;                 // where the program stands among the arguments
+    Limits limits{};
+    const char* name = nullptr;      // the option or variable whose value is bad
+    const ArgChar* given = nullptr;  // that value, or the unknown option
+};
+
+// Whether an argument is this word, written in ASCII; or, with `rest`, starts with it, the
+// rest of the argument then left there.
+inline bool is(const ArgChar* argument, const char* word, const ArgChar** rest = nullptr)
+{
+    for (; *word != '\0'; ++argument, ++word) {
+        if (*argument != static_cast<ArgChar>(*word)) return false;
+    }
+    if (rest != nullptr) *rest = argument;
+    return rest != nullptr || *argument == 0;
+}
+
+// A positive decimal number (1, 0.5, 2.5), and no larger than any limit a machine could
+// hold; 0 for anything else: empty, 0, -1, 1x, abc, nan, 1e3.
+inline double positiveNumber(const ArgChar* text)
+{
+    constexpr double largest = 1e9;
+    char digits[32];
+    std::size_t size = 0;
+    bool point = false, digit = false;
+    for (; *text != 0; ++text) {
+        if (*text >= '0' && *text <= '9') digit = true;
+        else if (*text == '.' && !point) point = true;
+        else return 0;
+        if (size + 1 == sizeof digits) return 0;
+        digits[size++] = static_cast<char>(*text);
+    }
+    digits[size] = '\0';
+    const double value = digit ? std::strtod(digits, nullptr) : 0;
+    return value <= largest ? value : 0;
+}
+
+// Every argument before the program that starts with '-' is an option, up to "--".
+inline Options readOptions(int argc, ArgChar* const* argv)
+{
+    Options options;
+    struct Limit {
+        const char* option;
+        const char* variable;
+        double* value;
+        const ArgChar* given;
+    } limits[] = {
+        {"--time-limit", "PIMBREL_TIME_LIMIT", &options.limits.seconds, nullptr},
+        {"--memory-limit", "PIMBREL_MEMORY_LIMIT", &options.limits.megabytes, nullptr},
+    };
+    static const ArgChar none[] = {0};
+    int at = 1;
+    for (; at < argc && argv[at][0] == '-'; ++at) {
+        const ArgChar* const option = argv[at];
+        if (is(option, "--")) {
+            ++at;
+            break;
+        }
+        if (is(option, "--help")) return {Options::help};
+        if (is(option, "--version")) return {Options::version};
+        Limit* asked = nullptr;
+        for (Limit& limit : limits) {
+            const ArgChar* rest = nullptr;
+            if (!is(option, limit.option, &rest) || (*rest != 0 && *rest != '=')) continue;
+            asked = &limit;
+            // --time-limit=1, or --time-limit 1 as GNU tools take it too.
+            limit.given = *rest == '=' ? rest + 1 : at + 1 < argc ? argv[++at] : none;
+        }
+        if (asked == nullptr) {
+            options.what = Options::unknownOption;
+            options.given = option;
+            return options;
+        }
+    }
+    options.program = at;
+    for (Limit& limit : limits) {
+        const char* const name = limit.given != nullptr ? limit.option : limit.variable;
+        const ArgChar* const given = limit.given != nullptr ? limit.given : setting(limit.variable);
+        if (given == nullptr) continue;
+        *limit.value = positiveNumber(given);
+        if (*limit.value > 0) continue;
+        options.what = Options::badValue;
+        options.name = name;
+        options.given = given;
+        return options;
+    }
+    return options;
+}
