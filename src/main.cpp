@@ -2,6 +2,7 @@
 // took, and keeps the window open until a key is pressed.
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "options.h"
 #include "platform.h"
@@ -70,7 +71,7 @@ ChildEnd execute_command(Command& command, const Limits& limits)
 
     ChildEnd end = runChild(command, limits);
     if (end.start == Start::notFound || end.start == Start::notRunnable) {
-        say(Stream::err, texts.cannotStart, end.reason);
+        say(Stream::err, texts.cannotStart, Utf8(command.arguments[0]).text(), end.reason);
         end.exitCode = end.start == Start::notFound ? notFound : cannotRun;
     }
     if (end.start == Start::refused) {
@@ -88,16 +89,46 @@ ChildEnd execute_command(Command& command, const Limits& limits)
 
 namespace {
 
+// Whether a language or locale's name is of this language: "en", "en_US.UTF-8", "en:zh".
+bool ofLanguage(const ArgChar* name, const char* language)
+{
+    const ArgChar* rest = nullptr;
+    if (name == nullptr || !is(name, language, &rest)) return false;
+    for (const char end : {'\0', '_', '.', '@', ':', '-'}) {
+        if (*rest == static_cast<ArgChar>(end)) return true;
+    }
+    return false;
+}
+
+// English for those who ask for it, by PIMBREL_LANG, or on a system whose locale says which
+// language the user reads, by that; for everyone else the launcher's own language, Chinese,
+// which is also what whatever reads its output expects.
+void speakTheUsersLanguage()
+{
+    const ArgChar* asked = setting("PIMBREL_LANG");
+    if (!ofLanguage(asked, "en") && !ofLanguage(asked, "zh")) asked = messagesLocale();
+    if (ofLanguage(asked, "en")) texts = english::texts;
+}
+
+// The help and the version, as GNU tools give them: a reader that cannot take them all is
+// told so, and the status says it.
+int answer(const char* format, const char* text, const char* more = "", const char* yetMore = "",
+           const char* last = "")
+{
+    if (say(Stream::out, format, text, more, yetMore, last)) return 0;
+    say(Stream::err, texts.writeError, whyWritingFailed());
+    return 1;
+}
+
 int launch(int argc, ArgChar* argv[])
 {
+    speakTheUsersLanguage();
     const Options options = readOptions(argc, argv);
     switch (options.what) {
     case Options::help:
-        say(Stream::out, "%s\n%s\n%s%s", texts.banner, texts.usage, texts.options, texts.statuses);
-        return 0;
+        return answer("%s\n%s\n%s%s", texts.usage, texts.banner, texts.options, texts.statuses);
     case Options::version:
-        say(Stream::out, "%s", texts.version);
-        return 0;
+        return answer("%s", texts.version);
     case Options::badValue:
         say(Stream::err, texts.badValue, options.name, Utf8(options.given).text());
         return usageError;

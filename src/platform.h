@@ -23,14 +23,20 @@ void releaseConsole();
 // A setting from the environment, in the form arguments come in; null when it is not set.
 const ArgChar* setting(const char* name);
 
+// The locale the user reads messages in, where the system has one apart from the launcher's
+// own settings (LANGUAGE, LC_ALL, LC_MESSAGES, LANG, the first set); null where it has none.
+const ArgChar* messagesLocale();
+
 enum class Stream { out, err };
 
 // Writes the launcher's own text (a printf format in UTF-8, filled with the figures after
 // it), or a command line, to its standard output or error at once, in the form the reader
 // there takes. Nothing is held back, so whatever the streams are, they show the launcher's
-// lines and the child's in the order they were written.
-void say(Stream stream, const char* format, ...);
+// lines and the child's in the order they were written. False when the stream did not take
+// it all; then whyWritingFailed says why, in the user's words.
+bool say(Stream stream, const char* format, ...);
 void sayCommandLine(Stream stream, const ArgChar* commandLine);
+const char* whyWritingFailed();
 
 // An argument in UTF-8, to fill a line of the launcher's own (as much of it as fits).
 class Utf8 {

@@ -1,11 +1,13 @@
 #pragma once
 
-// Everything the launcher says, in UTF-8. Terminals of POSIX systems read it as it is. On
-// Windows it goes to a console as characters, whatever the console's code page, and to a
-// file or pipe as GBK (code page 936), the bytes that whatever captures the launcher's
-// output has always read. Where a text is a printf format, its comment names what fills it.
+// Everything the launcher says, in UTF-8, in its own language, Chinese, and in English for
+// those who ask for it. Terminals of POSIX systems read it as it is. On Windows it goes to
+// a console as characters, whatever the console's code page, and to a file or pipe as GBK
+// (code page 936), the bytes that whatever captures the launcher's output has always read.
+// Where a text is a printf format, its comment names what fills it.
 
 #include <cstdint>
+#include <span>
 
 #ifdef _WIN32
 #define PIMBREL_COMMAND "Pimbrel.exe"
@@ -17,29 +19,53 @@
 
 // What a signal's end makes of the exit status, where there are signals.
 #ifdef _WIN32
-#define PIMBREL_SIGNAL_STATUS ""
+#define PIMBREL_SIGNAL_STATUS(words) ""
 #else
-#define PIMBREL_SIGNAL_STATUS "  128+N  程序被信号 N 终止\n"
+#define PIMBREL_SIGNAL_STATUS(words) "  128+N  " words "\n"
 #endif
 
+// What a signal that ended a child means, for those a learner meets.
+struct SignalWords {
+    const char* name;
+    const char* words;
+};
+
+// What an exit status of Windows that is no program's own choice means.
+struct StatusWords {
+    std::uint32_t status;
+    const char* name;
+    const char* words;
+};
+
+// Why a program could not be started, or a line written, by the name of the system's
+// error number (ENOENT); a reason without words here is said as the system says it.
+struct ErrorWords {
+    const char* name;
+    const char* words;
+};
+
 struct Texts {
-    const char* banner;       // the console title, and the first line of the usage
+    // Who the launcher is, and how it is used.
+    const char* banner;         // the console title, and the first line of the usage
     const char* usage;
-    const char* options;      // what --help adds to the usage: the options, the variables,
-    const char* statuses;     // the exit statuses
+    const char* options;        // what --help adds to the usage: the options, the variables,
+    const char* statuses;       // the exit statuses
     const char* version;
     const char* badValue;       // the option's or variable's name, the value given
     const char* unknownOption;  // the option given
-    const char* running;      // before the command line, which an empty line follows
-    const char* report;       // the exit code, the same bits in hex, the seconds
+    const char* writeError;     // why the help or the version could not be written
+
+    // A run.
+    const char* running;          // before the command line, which an empty line follows
+    const char* report;           // the exit code, the same bits in hex, the seconds
     const char* prompt;
-    const char* cannotStart;  // the system's reason
-    const char* tooLong;      // the command line's length and the most the system takes, in characters
+    const char* cannotStart;      // the program as given, why
+    const char* tooLong;          // the command line's length and the most the system takes, in characters
     const char* refusedForBatch;  // the argument's number, what it holds
     const char* carriageReturn;   // what it holds, when it is a line break
     const char* lineFeed;
     const char* noMemory;
-    const char* cannotWait;   // the system's reason
+    const char* cannotWait;  // why
 
     // How a child ended that did not end normally, and what its run cost: each a line of
     // its own after the report.
@@ -48,7 +74,7 @@ struct Texts {
     const char* words;             // what they mean
     const char* coreDumped;
     const char* crashed;           // the status's words and name
-    const char* crashedUnknown;    // the status, of 0xC0000000 or above
+    const char* crashedUnknown;    // the status, of the system's form 0xC...
     const char* cost;              // the CPU seconds, the peak megabytes
     const char* cpuTime;           // the CPU seconds, where the peak memory is not known
     const char* peakMemory;        // the peak megabytes, where the CPU time is not known
@@ -57,34 +83,99 @@ struct Texts {
     const char* overTime;          // the limit in seconds
     const char* overMemory;        // the limit in megabytes
     const char* cannotMeasure;     // while it runs: the memory limit cannot be kept
+
+    std::span<const SignalWords> signalWords;
+    std::span<const StatusWords> statusWords;
+    std::span<const ErrorWords> errorWords;
+};
+
+namespace chinese {
+
+inline constexpr SignalWords signals[] = {
+    {"SIGSEGV", "段错误，非法的内存访问"},
+    {"SIGBUS", "总线错误，非法的内存访问"},
+    {"SIGABRT", "程序调用 abort 中止 (如断言失败或未捕获的异常)"},
+    {"SIGFPE", "算术错误 (如整数除以零)"},
+    {"SIGILL", "非法指令"},
+    {"SIGTRAP", "断点或跟踪陷阱"},
+    {"SIGKILL", "被强制结束 (如内存不足时被系统结束)"},
+    {"SIGTERM", "被请求结束"},
+    {"SIGINT", "被 Ctrl-C 中断"},
+    {"SIGQUIT", "被 Ctrl-\\ 中断"},
+    {"SIGHUP", "终端已断开"},
+    {"SIGPIPE", "向已无人读取的管道写入"},
+    {"SIGXCPU", "超出 CPU 时间限制"},
+    {"SIGXFSZ", "超出文件大小限制"},
+    {"SIGSYS", "非法的系统调用"},
+};
+
+inline constexpr StatusWords statuses[] = {
+    {0xC0000005, "STATUS_ACCESS_VIOLATION", "访问冲突，非法的内存访问"},
+    {0xC00000FD, "STATUS_STACK_OVERFLOW", "栈溢出 (如递归过深)"},
+    {0xC0000094, "STATUS_INTEGER_DIVIDE_BY_ZERO", "整数除以零"},
+    {0xC0000095, "STATUS_INTEGER_OVERFLOW", "整数溢出"},
+    {0xC000008C, "STATUS_ARRAY_BOUNDS_EXCEEDED", "数组越界"},
+    {0xC000008E, "STATUS_FLOAT_DIVIDE_BY_ZERO", "浮点数除以零"},
+    {0xC0000090, "STATUS_FLOAT_INVALID_OPERATION", "无效的浮点运算"},
+    {0xC000001D, "STATUS_ILLEGAL_INSTRUCTION", "非法指令"},
+    {0xC0000096, "STATUS_PRIVILEGED_INSTRUCTION", "特权指令"},
+    {0xC0000409, "STATUS_STACK_BUFFER_OVERRUN", "栈缓冲区溢出或程序快速终止"},
+    {0xC0000374, "STATUS_HEAP_CORRUPTION", "堆损坏"},
+    {0xC000013A, "STATUS_CONTROL_C_EXIT", "被 Ctrl-C 中断"},
+    {0x80000003, "STATUS_BREAKPOINT", "断点"},
+    {0xC0000135, "STATUS_DLL_NOT_FOUND", "找不到程序需要的 DLL"},
+    {0xC0000139, "STATUS_ENTRYPOINT_NOT_FOUND", "DLL 中找不到程序需要的入口点"},
+    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "程序或 DLL 的格式不对 (如 32 位与 64 位混用)"},
+    {0xC0000142, "STATUS_DLL_INIT_FAILED", "DLL 初始化失败"},
+    {0xC0000017, "STATUS_NO_MEMORY", "内存不足"},
+};
+
+inline constexpr ErrorWords errors[] = {
+    {"ENOENT", "找不到文件或目录"},
+    {"EACCES", "没有权限"},
+    {"ENOEXEC", "不是能运行的程序 (可执行文件格式错误)"},
+    {"E2BIG", "参数列表过长"},
+    {"ENOMEM", "内存不足"},
+    {"ENOTDIR", "路径中有不是目录的部分"},
+    {"ELOOP", "符号链接的层数过多"},
+    {"ENAMETOOLONG", "文件名过长"},
+    {"ETXTBSY", "文件正被写入，不能运行"},
+    {"EISDIR", "是一个目录"},
+    {"EPERM", "不允许的操作"},
+    {"ENOSPC", "设备上没有空间"},
+    {"EBADF", "文件已关闭"},
+    {"EIO", "输入输出错误"},
 };
 
 inline constexpr Texts texts = {
     "Tavrune IDE 程序运行插件 - Oltmera 出品",
     "用法: " PIMBREL_COMMAND " <EXE 路径> <参数 ...>",
     "\n选项 (写在程序之前):\n"
-    "  --time-limit=秒数      运行时间超过它就结束程序 (及其启动的程序)，如 1 或 0.5\n"
-    "  --memory-limit=MB      内存峰值超过它就结束程序，1 MB 为 1048576 字节\n"
+    "  --time-limit=秒数      运行超过这些秒就结束程序及其启动的程序，如 1 或 0.5\n"
+    "  --memory-limit=MB      内存峰值超过这些 MB 就结束程序，1 MB 为 1048576 字节\n"
     "  --                     选项到此为止，其后是程序\n"
     "  --help                 显示本帮助\n"
     "  --version              显示版本\n"
     "\n环境变量 (用于无法改动命令行的 IDE，选项优先):\n"
     "  PIMBREL_TIME_LIMIT     同 --time-limit\n"
     "  PIMBREL_MEMORY_LIMIT   同 --memory-limit\n"
+    "  PIMBREL_LANG           en 或 zh: 提示信息的语言\n"
     "\n例: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
     "\n退出状态: 程序的退出返回值，除非\n"
     "  1      没有指定程序\n"
     "  124    超出时间限制或内存限制\n"
     "  125    用法错误，或启动器自身出错 (如内存不足)\n"
     "  126    程序无法启动\n"
-    "  127    找不到程序\n" PIMBREL_SIGNAL_STATUS,
+    "  127    找不到程序\n" PIMBREL_SIGNAL_STATUS("程序被信号 N 终止"),
     "pimbrel " PIMBREL_VERSION "\n",
     PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为正数，如 1 或 0.5)\n",
     PIMBREL_COMMAND ": 未知的选项: %s (见 " PIMBREL_COMMAND " --help)\n",
+    PIMBREL_COMMAND ": 写入错误: %s\n",
+
     "正在运行:",
     "\n进程退出返回值 %d (0x%X)   运行时间 : %0.3f 秒",
     "\n按任意键继续...\n",
-    "无法启动: %s\n",
+    "无法启动 %s: %s\n",
     "命令行过长 (%u 个字符，最多 %u 个)",
     "无法安全地把参数 %d 传给批处理文件: 含有 %s",
     "回车符",
@@ -105,56 +196,128 @@ inline constexpr Texts texts = {
     "\n超出时间限制: 运行时间超过 %0.3f 秒",
     "\n超出内存限制: 内存峰值超过 %0.1f MB",
     "无法测量内存峰值: 内存限制未生效\n",
+
+    signals,
+    statuses,
+    errors,
 };
 
-// What a signal that ended a child means, for those a learner meets.
-struct SignalWords {
-    const char* name;
-    const char* words;
+}  // namespace chinese
+
+namespace english {
+
+inline constexpr SignalWords signals[] = {
+    {"SIGSEGV", "segmentation fault, an invalid memory access"},
+    {"SIGBUS", "bus error, an invalid memory access"},
+    {"SIGABRT", "the program called abort (a failed assertion or an uncaught exception, say)"},
+    {"SIGFPE", "arithmetic error (an integer division by zero, say)"},
+    {"SIGILL", "illegal instruction"},
+    {"SIGTRAP", "breakpoint or trace trap"},
+    {"SIGKILL", "killed (by the system when memory ran out, say)"},
+    {"SIGTERM", "asked to end"},
+    {"SIGINT", "interrupted by Ctrl-C"},
+    {"SIGQUIT", "interrupted by Ctrl-\\"},
+    {"SIGHUP", "the terminal hung up"},
+    {"SIGPIPE", "wrote into a pipe that nobody reads any more"},
+    {"SIGXCPU", "CPU time limit exceeded"},
+    {"SIGXFSZ", "file size limit exceeded"},
+    {"SIGSYS", "bad system call"},
 };
 
-inline constexpr SignalWords signalWords[] = {
-    {"SIGSEGV", "段错误，非法的内存访问"},
-    {"SIGBUS", "总线错误，非法的内存访问"},
-    {"SIGABRT", "程序调用 abort 中止 (如断言失败或未捕获的异常)"},
-    {"SIGFPE", "算术错误 (如整数除以零)"},
-    {"SIGILL", "非法指令"},
-    {"SIGTRAP", "断点或跟踪陷阱"},
-    {"SIGKILL", "被强制结束 (如内存不足时被系统结束)"},
-    {"SIGTERM", "被请求结束"},
-    {"SIGINT", "被 Ctrl-C 中断"},
-    {"SIGQUIT", "被 Ctrl-\\ 中断"},
-    {"SIGHUP", "终端已断开"},
-    {"SIGPIPE", "向已无人读取的管道写入"},
-    {"SIGXCPU", "超出 CPU 时间限制"},
-    {"SIGXFSZ", "超出文件大小限制"},
-    {"SIGSYS", "非法的系统调用"},
+inline constexpr StatusWords statuses[] = {
+    {0xC0000005, "STATUS_ACCESS_VIOLATION", "access violation, an invalid memory access"},
+    {0xC00000FD, "STATUS_STACK_OVERFLOW", "stack overflow (too deep a recursion, say)"},
+    {0xC0000094, "STATUS_INTEGER_DIVIDE_BY_ZERO", "integer division by zero"},
+    {0xC0000095, "STATUS_INTEGER_OVERFLOW", "integer overflow"},
+    {0xC000008C, "STATUS_ARRAY_BOUNDS_EXCEEDED", "array index out of bounds"},
+    {0xC000008E, "STATUS_FLOAT_DIVIDE_BY_ZERO", "floating-point division by zero"},
+    {0xC0000090, "STATUS_FLOAT_INVALID_OPERATION", "invalid floating-point operation"},
+    {0xC000001D, "STATUS_ILLEGAL_INSTRUCTION", "illegal instruction"},
+    {0xC0000096, "STATUS_PRIVILEGED_INSTRUCTION", "privileged instruction"},
+    {0xC0000409, "STATUS_STACK_BUFFER_OVERRUN", "stack buffer overrun, or the program ended itself at once"},
+    {0xC0000374, "STATUS_HEAP_CORRUPTION", "heap corruption"},
+    {0xC000013A, "STATUS_CONTROL_C_EXIT", "interrupted by Ctrl-C"},
+    {0x80000003, "STATUS_BREAKPOINT", "breakpoint"},
+    {0xC0000135, "STATUS_DLL_NOT_FOUND", "a DLL the program needs was not found"},
+    {0xC0000139, "STATUS_ENTRYPOINT_NOT_FOUND", "an entry point the program needs is missing from a DLL"},
+    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "the program or a DLL has the wrong format (32 and 64 bits mixed, say)"},
+    {0xC0000142, "STATUS_DLL_INIT_FAILED", "a DLL failed to initialise"},
+    {0xC0000017, "STATUS_NO_MEMORY", "out of memory"},
 };
 
-// What an exit status of Windows that is no program's own choice means.
-struct StatusWords {
-    std::uint32_t status;
-    const char* name;
-    const char* words;
+inline constexpr ErrorWords errors[] = {
+    {"ENOENT", "no such file or directory"},
+    {"EACCES", "permission denied"},
+    {"ENOEXEC", "not a program that can run (exec format error)"},
+    {"E2BIG", "argument list too long"},
+    {"ENOMEM", "out of memory"},
+    {"ENOTDIR", "a part of the path is not a directory"},
+    {"ELOOP", "too many levels of symbolic links"},
+    {"ENAMETOOLONG", "file name too long"},
+    {"ETXTBSY", "the file is being written, and cannot run"},
+    {"EISDIR", "is a directory"},
+    {"EPERM", "operation not permitted"},
+    {"ENOSPC", "no space left on the device"},
+    {"EBADF", "the file is closed"},
+    {"EIO", "input/output error"},
 };
 
-inline constexpr StatusWords statusWords[] = {
-    {0xC0000005, "STATUS_ACCESS_VIOLATION", "访问冲突，非法的内存访问"},
-    {0xC00000FD, "STATUS_STACK_OVERFLOW", "栈溢出 (如递归过深)"},
-    {0xC0000094, "STATUS_INTEGER_DIVIDE_BY_ZERO", "整数除以零"},
-    {0xC0000095, "STATUS_INTEGER_OVERFLOW", "整数溢出"},
-    {0xC000008C, "STATUS_ARRAY_BOUNDS_EXCEEDED", "数组越界"},
-    {0xC000008E, "STATUS_FLOAT_DIVIDE_BY_ZERO", "浮点数除以零"},
-    {0xC0000090, "STATUS_FLOAT_INVALID_OPERATION", "无效的浮点运算"},
-    {0xC000001D, "STATUS_ILLEGAL_INSTRUCTION", "非法指令"},
-    {0xC0000096, "STATUS_PRIVILEGED_INSTRUCTION", "特权指令"},
-    {0xC0000409, "STATUS_STACK_BUFFER_OVERRUN", "栈缓冲区溢出或程序快速终止"},
-    {0xC0000374, "STATUS_HEAP_CORRUPTION", "堆损坏"},
-    {0xC000013A, "STATUS_CONTROL_C_EXIT", "被 Ctrl-C 中断"},
-    {0x80000003, "STATUS_BREAKPOINT", "断点"},
-    {0xC0000135, "STATUS_DLL_NOT_FOUND", "找不到程序需要的 DLL"},
-    {0xC0000139, "STATUS_ENTRYPOINT_NOT_FOUND", "DLL 中找不到程序需要的入口点"},
-    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "程序或 DLL 的格式不对 (如 32 位与 64 位混用)"},
-    {0xC0000142, "STATUS_DLL_INIT_FAILED", "DLL 初始化失败"},
-    {0xC0000017, "STATUS_NO_MEMORY", "内存不足"},
+inline constexpr Texts texts = {
+    "Tavrune IDE program runner - made by Oltmera",
+    "Usage: " PIMBREL_COMMAND " <EXE path> <arguments ...>",
+    "\nOptions (before the program):\n"
+    "  --time-limit=SECONDS   end the program and all it started after SECONDS: 1, 0.5\n"
+    "  --memory-limit=MB      end it when its peak memory passes MB, of 1048576 bytes\n"
+    "  --                     the end of the options: the program comes next\n"
+    "  --help                 show this help\n"
+    "  --version              show the version\n"
+    "\nEnvironment (for an IDE whose command line cannot be changed; options win):\n"
+    "  PIMBREL_TIME_LIMIT     as --time-limit\n"
+    "  PIMBREL_MEMORY_LIMIT   as --memory-limit\n"
+    "  PIMBREL_LANG           en or zh: the language of the messages\n"
+    "\nExample: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
+    "\nExit status: the program's own, unless\n"
+    "  1      no program was named\n"
+    "  124    the program passed its time or memory limit\n"
+    "  125    a usage error, or the launcher itself failed (out of memory, say)\n"
+    "  126    the program could not be started\n"
+    "  127    the program was not found\n" PIMBREL_SIGNAL_STATUS("the program was killed by signal N"),
+    "pimbrel " PIMBREL_VERSION "\n",
+    PIMBREL_COMMAND ": invalid value for %s: \"%s\" (a positive number is expected, such as 1 or 0.5)\n",
+    PIMBREL_COMMAND ": unknown option: %s (see " PIMBREL_COMMAND " --help)\n",
+    PIMBREL_COMMAND ": write error: %s\n",
+
+    "Running: ",
+    "\nProcess exited with return value %d (0x%X)   run time: %0.3f s",
+    "\nPress any key to continue...\n",
+    "Cannot start %s: %s\n",
+    "the command line is too long (%u characters, at most %u)",
+    "Cannot pass argument %d to a batch file safely: it holds %s",
+    "a carriage return",
+    "a line feed",
+    "Cannot allocate the command line: out of memory\n",
+    "Cannot wait for the program to end: %s\n",
+
+    "\nKilled by signal %d (%s)",
+    "\nKilled by signal %d",
+    ": %s",
+    ", core dumped",
+    "\nCrashed: %s (%s)",
+    "\nCrashed (NTSTATUS 0x%08X)",
+    "\nCPU time: %0.3f s   peak memory: %0.1f MB",
+    "\nCPU time: %0.3f s",
+    "\npeak memory: %0.1f MB",
+
+    "\nTime limit exceeded: the run took more than %0.3f s",
+    "\nMemory limit exceeded: the peak memory was above %0.1f MB",
+    "Cannot measure the peak memory: the memory limit is not kept\n",
+
+    signals,
+    statuses,
+    errors,
 };
+
+}  // namespace english
+
+// The texts of the user's language, once chosen (see main.cpp); Chinese until then.
+inline Texts texts = chinese::texts;

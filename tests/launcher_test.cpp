@@ -75,14 +75,62 @@ TEST(Usage, BannerUsageHelpAndVersion)
             EXPECT_EQ(run.err, "");
             EXPECT_EQ(run.status, c.status);
         }
-        // The options, the variables that stand for them, and what each exit status means.
+        // The usage line first, as GNU tools give it; then the options, the variables that
+        // stand for them, and what each exit status means.
         const Outcome help = runLauncher({"--help"}, locale);
-        EXPECT_TRUE(help.out.starts_with(shown(usage))) << help.out;
+        EXPECT_TRUE(help.out.starts_with(shown("用法: " + usageName + " <EXE 路径> <参数 ...>\n"
+                                               "Tavrune IDE 程序运行插件 - Oltmera 出品\n"))) << help.out;
         for (const char* line : {"  --time-limit=秒数 ", "  --memory-limit=MB ", "  PIMBREL_TIME_LIMIT ",
                                  "  PIMBREL_MEMORY_LIMIT ", "  124    超出时间限制或内存限制\n", "  127    找不到程序\n"}) {
             EXPECT_NE(help.out.find(shown(line)), std::string::npos) << line;
         }
         EXPECT_EQ(help.status, 0);
+    }
+    // A reader that cannot take them hears of it, and the status says so.
+    for (const char* word : {"--help", "--version"}) {
+        Launch full({word}, {.out = {Stream::file, "/dev/full"}});
+        EXPECT_EQ(full.end(), 1) << word;
+        EXPECT_TRUE(full.err.starts_with(shown(usageName + ": 写入错误: "))) << word << ": " << full.err;
+    }
+}
+
+// The messages are in the user's language where it is English, by the locale or by
+// PIMBREL_LANG, which wins; in every other locale, C included, in the launcher's own
+// Chinese, which whatever reads its output today expects. Windows follows PIMBREL_LANG alone.
+TEST(Usage, MessagesFollowTheUsersLanguage)
+{
+    struct Case {
+        Words variables;
+        bool english, onWindows;
+    };
+    const Case cases[] = {
+        {{"LC_ALL=C"}, false, false},
+        {{"LC_ALL=C.UTF-8"}, false, false},
+        {{"LC_ALL=zh_CN.UTF-8"}, false, false},
+        {{"LC_ALL=en_US.UTF-8"}, true, false},
+        {{"LANG=en_GB.UTF-8"}, true, false},
+        {{"LANGUAGE=en", "LANG=zh_CN.UTF-8"}, true, false},
+        {{"LC_ALL=en_US.UTF-8", "PIMBREL_LANG=zh"}, false, false},
+        {{"LC_ALL=zh_CN.UTF-8", "PIMBREL_LANG=en"}, true, true},
+    };
+    for (const Case& c : cases) {
+        Launch launch({helper("exit_with"), "3"}, {}, western, [&c] {
+            unsetenv("LC_ALL");
+            for (const std::string& variable : c.variables) putenv(const_cast<char*>(variable.c_str()));
+        });
+        EXPECT_EQ(launch.end(), 3);
+        const bool english = onWindows ? c.onWindows : c.english;
+        const std::string row = c.variables.back();
+        if (english) {
+            EXPECT_TRUE(launch.out.starts_with("Running: ")) << row << ": " << launch.out;
+            EXPECT_NE(launch.out.find(written("\nProcess exited with return value 3 (0x3)   run time: ")), std::string::npos)
+                << row << ": " << launch.out;
+            EXPECT_TRUE(launch.out.ends_with(written(" s\nPress any key to continue...\n"))) << row;
+            EXPECT_TRUE(launch.err.starts_with(written("\nCPU time: "))) << row << ": " << launch.err;
+        } else {
+            EXPECT_TRUE(withoutTime(launch.out).ends_with(report("3", "3"))) << row << ": " << launch.out;
+            EXPECT_EQ(costIn(launch.err).before, "") << row;
+        }
     }
 }
 
@@ -291,7 +339,7 @@ TEST(Running, AProgramThatCannotStartIsReportedWithTheShellsStatus)
     std::fclose(std::fopen(unrunnable.c_str(), "w"));
     struct Case {
         std::string program;
-        std::string reason;  // the system's words
+        std::string reason;  // in the launcher's words on Linux; on Windows, the system's
         int status;
         std::string hex;
     };
@@ -300,14 +348,14 @@ TEST(Running, AProgramThatCannotStartIsReportedWithTheShellsStatus)
         {"no-such-program-on-the-path", "File not found.", 127, "7F"},
         {launcherName(unrunnable), "Bad EXE format for " + launcherName(unrunnable) + ".", 126, "7E"},
     } : std::vector<Case>{
-        {(scratch.path / "missing").string(), "No such file or directory", 127, "7F"},
-        {"no-such-program-on-the-path", "No such file or directory", 127, "7F"},
-        {unrunnable.string(), "Permission denied", 126, "7E"},
-        {scratch.path.string(), "Permission denied", 126, "7E"},
+        {(scratch.path / "missing").string(), "找不到文件或目录", 127, "7F"},
+        {"no-such-program-on-the-path", "找不到文件或目录", 127, "7F"},
+        {unrunnable.string(), "没有权限", 126, "7E"},
+        {scratch.path.string(), "是一个目录", 126, "7E"},
     };
     for (const Case& c : cases) {
         const Outcome run = runLauncher({c.program, "x"});
-        EXPECT_EQ(run.err, shown("无法启动: ") + c.reason + shown("\n")) << c.program;
+        EXPECT_EQ(run.err, shown("无法启动 " + c.program + ": " + c.reason + "\n")) << c.program;
         EXPECT_EQ(run.status, c.status) << c.program;
         EXPECT_EQ(withoutTime(run.out), running(c.program + " x ") +
                                             report(std::to_string(c.status), c.hex));
@@ -366,7 +414,7 @@ TEST(CommandLine, ABatchFileGetsEachArgumentAsGivenAndRunsNoneOfThem)
         {{"z", "line\nfeed"}, 126, "无法安全地把参数 2 传给批处理文件: 含有 换行符\n"},
         // The quotes that cmd needs can take a line past what the system accepts: cmd's
         // own 23 characters, the file found and a space, and 8,000 arguments of 6.
-        {Words(8000, "a&b"), 126, "无法启动: 命令行过长 (48034 个字符，最多 32766 个)\n"},
+        {Words(8000, "a&b"), 126, "无法启动 show.bat: 命令行过长 (48034 个字符，最多 32766 个)\n"},
     };
     for (const Case& c : cases) {
         Words words{"show.bat"};

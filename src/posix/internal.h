@@ -104,8 +104,12 @@ void undergo(int signal);
 
 // Streams ------------------------------------------------------------------------------
 
-// Writes all of the text, or as much as the file takes before it fails; waits for a file
-// that another process left non-blocking to take more.
-void writeAll(int file, const char* text, std::size_t size);
+// Writes all of the text, or as much as the file takes before it fails (false, errno
+// says why); waits for a file that another process left non-blocking to take more.
+bool writeAll(int file, const char* text, std::size_t size);
+
+// The system's reason, in the user's words: the launcher's own for those a learner meets,
+// else the system's.
+const char* reasonWords(int error);
 
 }  // namespace posix

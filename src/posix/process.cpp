@@ -54,7 +54,7 @@ void describeSignal(int signal, bool coreDumped, char* line, std::size_t size)
         char name[32];
         std::snprintf(name, sizeof name, "SIG%s", abbreviation);
         append(line, size, texts.killedBy, signal, name);
-        for (const SignalWords& known : signalWords) {
+        for (const SignalWords& known : texts.signalWords) {
             if (std::strcmp(known.name, name) != 0) continue;
             append(line, size, texts.words, known.words);
             break;
@@ -72,7 +72,7 @@ ChildEnd failedStart(int error)
 {
     ChildEnd end{};
     end.start = error == ENOENT ? Start::notFound : Start::notRunnable;
-    std::snprintf(end.reason, sizeof end.reason, "%s", std::strerror(error));
+    std::snprintf(end.reason, sizeof end.reason, "%s", posix::reasonWords(error));
     return end;
 }
 
@@ -132,6 +132,11 @@ try {
     *started = now();
     int error = posix_spawnp(child, arguments[0], actions, attributes, arguments, environ);
     // A file of commands without "#!" is a script for sh, to execvp, env and the shells alike.
+    // A folder is no program: said so, as the shells say it.
+    if (error == EACCES) {
+        struct stat found {};
+        if (stat(onPath(arguments[0]).c_str(), &found) == 0 && S_ISDIR(found.st_mode)) return EISDIR;
+    }
     if (error == ENOEXEC) {
         std::string script = onPath(arguments[0]);
         if (!looksLikeText(script.c_str())) return ENOEXEC;
@@ -367,7 +372,7 @@ ChildEnd runChild(Command& command, const Limits& limits)
         end = failedStart(error);
     } else if ((limited ? waitWithin(run, limits) : waitForChild(run)) < 0) {
         end.start = Start::lost;
-        std::snprintf(end.reason, sizeof end.reason, "%s", std::strerror(errno));
+        std::snprintf(end.reason, sizeof end.reason, "%s", posix::reasonWords(errno));
     } else {
         end.start = Start::ran;
     }

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cwchar>
 
 #include <conio.h>
 #include <windows.h>
@@ -27,41 +28,46 @@ bool isConsole(HANDLE handle)
     return GetConsoleMode(handle, &mode) != 0;
 }
 
-void writeUnits(HANDLE handle, bool console, const wchar_t* units, int count)
+// Why the last of the launcher's lines could not be written.
+DWORD writingFailed = ERROR_SUCCESS;
+
+bool writeUnits(HANDLE handle, bool console, const wchar_t* units, int count)
 {
     DWORD written = 0;
-    if (console) {
-        WriteConsoleW(handle, units, static_cast<DWORD>(count), &written, nullptr);
-        return;
-    }
+    if (console) return WriteConsoleW(handle, units, static_cast<DWORD>(count), &written, nullptr) != 0;
     char bytes[2 * 1024];  // code page 936 spends at most two bytes on a UTF-16 unit
     const int size = WideCharToMultiByte(gbk, WC_NO_BEST_FIT_CHARS, units, count, bytes, sizeof bytes, nullptr, nullptr);
     for (int done = 0; done < size; done += static_cast<int>(written)) {
         if (!WriteFile(handle, bytes + done, static_cast<DWORD>(size - done), &written, nullptr) || written == 0) {
-            return;
+            return false;
         }
     }
+    return true;
 }
 
 // Writes UTF-16 text where the stream goes: to a console as characters, whatever its code
 // page and whatever the child did to it; to a file or pipe as GBK bytes, a character that
 // GBK lacks as '?'. Either way a line feed goes out as CR LF, as the C runtime's text mode
 // has always written it. The text goes in pieces, none of which splits a surrogate pair.
-void sayUnits(Stream stream, const wchar_t* text)
+bool sayUnits(Stream stream, const wchar_t* text)
 {
     const HANDLE handle = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
     const bool console = isConsole(handle);
     wchar_t piece[1024];
     int size = 0;
-    for (; *text != 0; ++text) {
+    bool written = handle != nullptr && handle != INVALID_HANDLE_VALUE;
+    if (!written) SetLastError(ERROR_INVALID_HANDLE);
+    for (; *text != 0 && written; ++text) {
         if (*text == '\n') piece[size++] = '\r';
         piece[size++] = *text;
         if ((size >= 1020 && !IS_HIGH_SURROGATE(*text)) || size >= 1022) {
-            writeUnits(handle, console, piece, size);
+            written = writeUnits(handle, console, piece, size);
             size = 0;
         }
     }
-    if (size > 0) writeUnits(handle, console, piece, size);
+    if (written && size > 0) written = writeUnits(handle, console, piece, size);
+    if (!written) writingFailed = GetLastError();
+    return written;
 }
 
 // The UTF-16 form of the launcher's own text, which is never longer than this.
@@ -90,7 +96,7 @@ void releaseConsole()
     if (titleFound) SetConsoleTitleW(foundTitle);
 }
 
-void say(Stream stream, const char* format, ...)
+bool say(Stream stream, const char* format, ...)
 {
     // The system's own printf: the C runtime that every Windows has, not a copy in the exe.
     char text[2048];  // every line of the launcher's own is shorter
@@ -98,7 +104,24 @@ void say(Stream stream, const char* format, ...)
     va_start(figures, format);
     if (_vsnprintf(text, sizeof text - 1, format, figures) < 0) text[sizeof text - 1] = 0;
     va_end(figures);
-    sayUnits(stream, Wide(text).text);
+    return sayUnits(stream, Wide(text).text);
+}
+
+// The system's words, in the system's language, as for a start that failed.
+const char* whyWritingFailed()
+{
+    static char words[512];
+    wchar_t message[256];
+    if (FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, writingFailed, 0, message,
+                       sizeof message / sizeof *message, nullptr) == 0) {
+        _snprintf(words, sizeof words - 1, "error %lu", static_cast<unsigned long>(writingFailed));
+        return words;
+    }
+    for (std::size_t size = std::wcslen(message); size > 0 && std::wcschr(L"\r\n ", message[size - 1]); --size) {
+        message[size - 1] = 0;
+    }
+    WideCharToMultiByte(CP_UTF8, 0, message, -1, words, sizeof words, nullptr, nullptr);
+    return words;
 }
 
 void sayCommandLine(Stream stream, const wchar_t* commandLine) { sayUnits(stream, commandLine); }

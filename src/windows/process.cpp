@@ -58,7 +58,7 @@ double secondsSince(LONGLONG start)
 // 0x80004005 is left alone.
 void describeStatus(DWORD status, char* line, std::size_t size)
 {
-    for (const StatusWords& known : statusWords) {
+    for (const StatusWords& known : texts.statusWords) {
         if (known.status == status) {
             _snprintf(line, size - 1, texts.crashed, known.words, known.name);
             return;
@@ -361,6 +361,10 @@ bool waitWithin(HANDLE process, HANDLE job, const Limits& limits, LONGLONG creat
 }
 
 }  // namespace
+
+// Windows speaks the language of its own setup, and the launcher its own: only
+// PIMBREL_LANG chooses.
+const wchar_t* messagesLocale() { return nullptr; }
 
 const wchar_t* setting(const char* name)
 {
