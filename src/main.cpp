@@ -110,12 +110,11 @@ void speakTheUsersLanguage()
     if (ofLanguage(asked, "en")) texts = english::texts;
 }
 
-// The help and the version, as GNU tools give them: a reader that cannot take them all is
-// told so, and the status says it.
-int answer(const char* format, const char* text, const char* more = "", const char* yetMore = "",
-           const char* last = "")
+// The help and the version end as GNU tools end them: a reader that could not take them
+// all is told so, and the status says it.
+int answered(bool written)
 {
-    if (say(Stream::out, format, text, more, yetMore, last)) return 0;
+    if (written) return 0;
     say(Stream::err, texts.writeError, whyWritingFailed());
     return 1;
 }
@@ -126,9 +125,9 @@ int launch(int argc, ArgChar* argv[])
     const Options options = readOptions(argc, argv);
     switch (options.what) {
     case Options::help:
-        return answer("%s\n%s\n%s%s", texts.usage, texts.banner, texts.options, texts.statuses);
+        return answered(say(Stream::out, "%s\n%s\n%s%s", texts.usage, texts.banner, texts.options, texts.statuses));
     case Options::version:
-        return answer("%s", texts.version);
+        return answered(say(Stream::out, "%s", texts.version));
     case Options::badValue:
         say(Stream::err, texts.badValue, options.name, Utf8(options.given).text());
         return usageError;

@@ -4,8 +4,6 @@
 // a contest judge sets them, from options in GNU form or, for an IDE whose command line
 // cannot be changed, from the environment (options win).
 
-#include <cstdlib>
-
 #include "platform.h"
 
 struct Options {
@@ -28,23 +26,26 @@ inline bool is(const ArgChar* argument, const char* word, const ArgChar** rest =
 }
 
 // A positive decimal number (1, 0.5, 2.5), and no larger than any limit a machine could
-// hold; 0 for anything else: empty, 0, -1, 1x, abc, nan, 1e3.
+// hold; 0 for anything else: empty, 0, -1, 1x, abc, nan, 1e3. Read digit by digit: the C
+// library's strtod would bring mingw's own into the Windows exe, and double its size.
 inline double positiveNumber(const ArgChar* text)
 {
     constexpr double largest = 1e9;
-    char digits[32];
-    std::size_t size = 0;
-    bool point = false, digit = false;
+    double value = 0, scale = 1;
+    bool point = false;
     for (; *text != 0; ++text) {
-        if (*text >= '0' && *text <= '9') digit = true;
-        else if (*text == '.' && !point) point = true;
-        else return 0;
-        if (size + 1 == sizeof digits) return 0;
-        digits[size++] = static_cast<char>(*text);
+        if (*text == '.' && !point) {
+            point = true;
+        } else if (*text >= '0' && *text <= '9') {
+            const int digit = static_cast<int>(*text - '0');
+            if (point) value += digit * (scale /= 10);
+            else value = value * 10 + digit;
+            if (value > largest) return 0;
+        } else {
+            return 0;
+        }
     }
-    digits[size] = '\0';
-    const double value = digit ? std::strtod(digits, nullptr) : 0;
-    return value <= largest ? value : 0;
+    return value;
 }
 
 // Every argument before the program that starts with '-' is an option, up to "--".

@@ -286,8 +286,10 @@ TEST(KeyWait, KeysTypedBeforeThePromptDoNotCount)
     for (const Streams& streams : {Streams{}, Streams{.in = {Stream::file, sample}}}) {
         unlink(go.c_str());
         Terminal terminal({"/bin/sh", "-c", "echo started; while [ ! -e " + go + " ]; do sleep 0.01; done"}, streams);
-        ASSERT_TRUE(terminal.waitFor("started"));
+        ASSERT_TRUE(terminal.waitFor("\nstarted"));
         terminal.type("x");
+        // Echoed: the terminal has it, before the prompt.
+        ASSERT_TRUE(terminal.waitFor("started\r\nx"));
         close(open(go.c_str(), O_CREAT | O_WRONLY, 0600));
         ASSERT_TRUE(terminal.waitForKeyMode());
         EXPECT_TRUE(terminal.stillRunning()) << streams.in.text;
