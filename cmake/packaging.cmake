@@ -18,7 +18,8 @@ can be read.")
 set(CPACK_STRIP_FILES ON)
 
 if(NOT WIN32)
-  # The native build: the binary, its manual page and its docs, as a Debian package.
+  # The native build: the binary, its manual page, its docs and its bash completion, as a
+  # Debian package.
   configure_file(docs/pimbrel.1.in pimbrel.1 @ONLY)
   # The manual page and the changelog go in gzipped, as Debian ships them; -n leaves the
   # name and the time out, so the same text always makes the same bytes.
@@ -41,6 +42,10 @@ if(NOT WIN32)
   endif()")
   install_gzipped(${PROJECT_BINARY_DIR}/pimbrel.1 ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES README.md docs/editors.md docs/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # Where bash-completion looks for a command's completion, by the command's name, when it
+  # is first completed: under /usr/share for the package, under the prefix otherwise
+  # (/usr/local/share is among the places it looks by default).
+  install(FILES completion/pimbrel DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
   install_gzipped(${PROJECT_SOURCE_DIR}/docs/changelog ${CMAKE_INSTALL_DOCDIR})
   # Lintian takes the static PIE for a shared library; the file says why it is one.
   install(FILES docs/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides

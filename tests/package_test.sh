@@ -23,11 +23,12 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "version is '$(field Version)', the project's is $version"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture is '$(field Architecture)'"
 
-# The package holds the program, its manual page, its docs and the override that explains
-# the static link to lintian, and nothing else.
+# The package holds the program, its manual page, its docs, its bash completion and the
+# override that explains the static link to lintian, and nothing else.
 listed=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
 expected=$(printf '%s\n' \
     ./usr/bin/pimbrel \
+    ./usr/share/bash-completion/completions/pimbrel \
     ./usr/share/doc/pimbrel/README.md \
     ./usr/share/doc/pimbrel/changelog.gz \
     ./usr/share/doc/pimbrel/copyright \
@@ -72,6 +73,17 @@ setsid -w "$root/usr/bin/pimbrel" sh -c "exit 42" </dev/null >/dev/null 2>&1 || 
 
 # man finds the installed page.
 man --manpath="$root/usr/share/man" -w pimbrel >/dev/null || fail "man does not find pimbrel"
+
+# bash-completion finds the installed completion where it looks for pimbrel's, when the
+# package's /usr/share is its data folder (and no user's folder comes first). declare -F
+# says where the function was read from, after its line number.
+library=/usr/share/bash-completion/bash_completion
+[ -f "$library" ] || fail "bash-completion is not installed"
+found=$(BASH_COMPLETION_USER_DIR="$scratch/none" XDG_DATA_DIRS="$root/usr/share" bash --norc -c \
+    '. "$0" && __load_completion pimbrel && complete -p pimbrel && shopt -s extdebug && declare -F _pimbrel' \
+    "$library" 2>&1) || fail "bash-completion does not load pimbrel's completion:"$'\n'"$found"
+[[ $found == "complete -F _pimbrel pimbrel"$'\n'"_pimbrel "+([0-9])" $root/usr/share/bash-completion/completions/pimbrel" ]] ||
+    fail "bash-completion loads:"$'\n'"$found"
 
 # The changelog's newest entry is this version's, and the copyright file carries the
 # licence as LICENSE words it.

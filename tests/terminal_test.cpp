@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -517,6 +518,80 @@ TEST(JobControl, TheTerminalComesBackAsTheShellHadIt)
         EXPECT_TRUE(shell.modesAsFound()) << c.command;
         EXPECT_EQ(shell.screen().find("\x1b]0;") != std::string::npos, c.titled) << c.command;
     }
+}
+
+// The command line completed as a user of bash has it, with bash-completion and the
+// launcher's script where it looks for a command's own: the launcher's options, then the
+// program, then the program's arguments as its own completion gives them. Each completed
+// line is then run as `echo "<"line">"`, so that the screen shows the line the shell read,
+// apart from the keys that typed it.
+TEST(Completion, BashCompletesTheOptionsThenTheProgramThenItsArguments)
+{
+    if (onWindows) GTEST_SKIP() << "bash completion comes with the native build";
+    const std::string library = "/usr/share/bash-completion/bash_completion";
+    ASSERT_TRUE(std::filesystem::exists(library)) << "bash-completion is not installed";
+    Scratch scratch;
+    const std::filesystem::path completions = scratch.path / "completions", work = scratch.path / "work";
+    std::filesystem::create_directories(completions);
+    std::filesystem::create_directories(work);
+    std::filesystem::copy_file(COMPLETION_SCRIPT, completions / "pimbrel");
+    // A program that is a file, and a file for arguments.
+    std::ofstream(work / "hello") << "#!/bin/sh\n";
+    std::filesystem::permissions(work / "hello", std::filesystem::perms::owner_all);
+    std::ofstream(work / "sample.txt") << "1 2\n";
+    // The prompt counts the commands, so that each line's end shows; no ~/.inputrc.
+    const std::string rc = scratch.path / "rc";
+    std::ofstream(rc) << "PS1='ready-\\#$ '\nINPUTRC=/dev/null\n"
+                      << "BASH_COMPLETION_USER_DIR='" << scratch.path.string() << "'\n"
+                      << ". " << library << "\ncd '" << work.string() << "'\n";
+
+    struct Case {
+        std::string typed, completed;
+        Words listed = {};  // what a second tab shows where there is more than one way on
+    };
+    const Case cases[] = {
+        // The options; a limit's value follows its '=' with no blank.
+        {"pimbrel --ti\t", "pimbrel --time-limit="},
+        {"pimbrel --time-limit=1 --mem\t", "pimbrel --time-limit=1 --memory-limit="},
+        {"pimbrel --v\t", "pimbrel --version "},
+        {"pimbrel --\t\t", "pimbrel --", {"--time-limit=", "--memory-limit=", "--help", "--version"}},
+        // The program, a command or a file, after the options and their values in either form.
+        {"pimbrel --time-limit=1 ech\t", "pimbrel --time-limit=1 echo "},
+        {"pimbrel --time-limit 1 --memory-limit=64 ./hel\t", "pimbrel --time-limit 1 --memory-limit=64 ./hello "},
+        {"pimbrel -- ./hel\t", "pimbrel -- ./hello "},
+        // Its arguments, as its own completion has them: ls' options, files for a program
+        // without one, and an option of the launcher's is the program's own after it.
+        {"pimbrel ls --alm\t", "pimbrel ls --almost-all "},
+        {"pimbrel ls --al\t\t", "pimbrel ls --al", {"--all", "--almost-all"}},
+        {"pimbrel --memory-limit 64 -- cat sam\t", "pimbrel --memory-limit 64 -- cat sample.txt "},
+        {"pimbrel ./hello --time-limit=1 sam\t", "pimbrel ./hello --time-limit=1 sample.txt "},
+        // A limit's value is a number, and after --help or --version nothing counts: no file.
+        {"pimbrel --time-limit sam\t", "pimbrel --time-limit sam"},
+        {"pimbrel --memory-limit=sam\t", "pimbrel --memory-limit=sam"},
+        {"pimbrel --help sam\t", "pimbrel --help sam"},
+    };
+    Terminal shell = Terminal::running({"/bin/bash", "--rcfile", rc, "-i"});
+    ASSERT_TRUE(shell.waitFor("ready-1$ "));
+    int command = 1;
+    for (const Case& c : cases) {
+        const std::size_t before = shell.screen().size();
+        // Ctrl-A and Ctrl-E: to the start of the line and back to its end.
+        shell.type(c.typed + "\x01" "echo \"<\"\x05\">\"\n");
+        ASSERT_TRUE(shell.waitFor("ready-" + std::to_string(++command) + "$ ")) << c.typed;
+        const std::string screen = shell.screen().substr(before);
+        EXPECT_NE(screen.find("<" + c.completed + ">\r\n"), std::string::npos) << c.typed << "\n" << screen;
+        for (const std::string& offered : c.listed) {
+            EXPECT_NE(screen.find(offered), std::string::npos) << c.typed << ": " << offered << "\n" << screen;
+        }
+    }
+    // What completed was the script under test, not one installed on this machine.
+    const std::size_t before = shell.screen().size();
+    shell.type("shopt -s extdebug; declare -F _pimbrel\n");
+    ASSERT_TRUE(shell.waitFor("ready-" + std::to_string(++command) + "$ "));
+    EXPECT_NE(shell.screen().find(" " + (completions / "pimbrel").string() + "\r\n", before), std::string::npos)
+        << shell.screen().substr(before);
+    shell.type("exit\n");
+    EXPECT_EQ(shell.end(), 0);
 }
 
 }  // namespace
