@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "../platform.h"
+#include "internal.h"
 
 namespace {
 
@@ -112,16 +113,25 @@ const char* whyWritingFailed()
 {
     static char words[512];
     wchar_t message[256];
-    if (FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, writingFailed, 0, message,
-                       sizeof message / sizeof *message, nullptr) == 0) {
+    if (windows::systemMessage(writingFailed, message, sizeof message / sizeof *message)) {
+        WideCharToMultiByte(CP_UTF8, 0, message, -1, words, sizeof words, nullptr, nullptr);
+    } else {
         _snprintf(words, sizeof words - 1, "error %lu", static_cast<unsigned long>(writingFailed));
-        return words;
     }
-    for (std::size_t size = std::wcslen(message); size > 0 && std::wcschr(L"\r\n ", message[size - 1]); --size) {
-        message[size - 1] = 0;
-    }
-    WideCharToMultiByte(CP_UTF8, 0, message, -1, words, sizeof words, nullptr, nullptr);
     return words;
+}
+
+bool windows::systemMessage(DWORD error, wchar_t* message, std::size_t size)
+{
+    if (FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, message,
+                       static_cast<DWORD>(size), nullptr) == 0) {
+        return false;
+    }
+    // The system ends its messages with a line break; ours puts the line break itself.
+    for (std::size_t end = std::wcslen(message); end > 0 && std::wcschr(L"\r\n ", message[end - 1]); --end) {
+        message[end - 1] = 0;
+    }
+    return true;
 }
 
 void sayCommandLine(Stream stream, const wchar_t* commandLine) { sayUnits(stream, commandLine); }

@@ -1,0 +1,38 @@
+#pragma once
+
+// What the launcher's Windows files share: the system's words (console.cpp), and what
+// finding the program (command.cpp) hands to starting it (process.cpp).
+
+#include <cstddef>
+
+#include <windows.h>
+
+#include "../platform.h"
+
+namespace windows {
+
+// The longest command line CreateProcess accepts, in UTF-16 units with its terminator; the
+// longest path it takes, the same.
+constexpr std::size_t longestCommandLine = 32767;
+constexpr std::size_t longestPath = 32767;
+
+// The system's message for an error, in the system's language, without the line break it
+// ends with; false when the system has none.
+bool systemMessage(DWORD error, wchar_t* message, std::size_t size);
+
+// A start that failed, in the system's words, which name the program where they name a file.
+ChildEnd failedStart(DWORD error, const wchar_t* program);
+
+// What CreateProcess is given for the command: the file and its line, or for a batch file
+// cmd and the line that runs it.
+struct Startable {
+    const wchar_t* program;
+    wchar_t* line;
+    wchar_t* owned;  // a line made here, to free
+    wchar_t shell[MAX_PATH];
+};
+
+// Readies the command to start; false, and why in `end`, when it cannot be.
+bool readyToStart(Command& command, Startable& startable, ChildEnd& end);
+
+}  // namespace windows
