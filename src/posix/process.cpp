@@ -188,6 +188,7 @@ bool watchedByAShell()
 struct Run {
     pid_t child = 0;
     timespec started{};
+    bool foreground = false;         // the launcher was the terminal's foreground job as it ran
     const termios* found = nullptr;  // the terminal's modes before the run, when ours to know
     int status = 0;
     rusage usage{};
@@ -199,11 +200,13 @@ struct Run {
 // the job stopped and takes the terminal back, as sudo does; continued (fg), it gives the
 // program the terminal as the program had it, and continues it. Elsewhere the program
 // stays stopped until it is continued or asked to end.
-void followStop(const Run& run, int signal)
+void followStop(Run& run, int signal)
 {
     if (!watchedByAShell()) return;
+    // The group to give the terminal to when the job is in the foreground again: the one
+    // that holds it now, or the program's own job under a limit.
     const bool programHeld = posix::heldByProgram(run.child);
-    const pid_t holder = programHeld ? tcgetpgrp(terminal) : 0;
+    const pid_t holder = programHeld ? tcgetpgrp(terminal) : posix::childGroup;
     termios programs{};
     const bool programsKnown = (programHeld || posix::inForeground()) && tcgetattr(terminal, &programs) == 0;
     if (programHeld) posix::giveTerminal(getpgrp());
@@ -212,6 +215,7 @@ void followStop(const Run& run, int signal)
     posix::undergo(signal);
 
     if (posix::inForeground()) {
+        run.foreground = true;
         if (programsKnown) tcsetattr(terminal, TCSADRAIN, &programs);
         if (holder > 0 && kill(-holder, 0) == 0) posix::giveTerminal(holder);
     }
@@ -354,6 +358,7 @@ ChildEnd runChild(Command& command, const Limits& limits)
     posix_spawnattr_setflags(&attributes, flags);
 
     Run run;
+    run.foreground = foreground;
     run.found = modesKnown ? &modes : nullptr;
     run.started = now();
     const int error = spawn(command, &attributes, &actions, &run.child, &run.started);
@@ -385,7 +390,7 @@ ChildEnd runChild(Command& command, const Limits& limits)
     // A program that made its own group the terminal's foreground (a shell, say), or that
     // we gave it to, and ended leaves it to nobody: as a shell does when its job ends, we
     // take it back.
-    if (foreground && posix::heldByProgram(run.child)) posix::giveTerminal(getpgrp());
+    if (run.foreground && posix::heldByProgram(run.child)) posix::giveTerminal(getpgrp());
 
     const int status = run.status;
     end.verdict = run.verdict;
