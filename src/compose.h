@@ -93,19 +93,9 @@ std::size_t composedLength(int count, Char* const* arguments)
     return line.length;
 }
 
-// Bounds on that length from the arguments' lengths alone, which the C library finds many
-// characters at a time: enough to refuse a line that is sure to be too long before it is
-// composed, or to make room for one without measuring it.
+// A bound on that length from the arguments' lengths alone, which the C library finds many
+// characters at a time: enough to make room for the line without measuring it.
 //
-// Each argument takes at least itself and the space after it.
-template <typename Char>
-std::size_t composedLengthAtLeast(int count, Char* const* arguments)
-{
-    std::size_t length = 0;
-    for (int i = 0; i < count; ++i) length += std::char_traits<Char>::length(arguments[i]) + 1;
-    return length;
-}
-
 // At most, every character but a blank is doubled (a quote escaped, a backslash before one),
 // and an argument is wrapped only for a blank it holds or when it is empty: twice its length
 // and two, or three. Never more than twice what the line takes, then. Counted in 64 bits,
