@@ -63,18 +63,33 @@ sigset_t childDefaults();
 // known, so that none is lost in between.
 sigset_t runSignals();
 
+// Signals the launcher takes for a while, each given back as it was found when the
+// taking ends (or sooner, with giveBack).
+class TakenSignals {
+public:
+    TakenSignals() { sigemptyset(&taken_); }
+    ~TakenSignals() { giveBack(); }
+    TakenSignals(const TakenSignals&) = delete;
+    TakenSignals& operator=(const TakenSignals&) = delete;
+
+    // Takes the signal with the handler, unless the caller ignored it: it stays ignored.
+    void take(int signal, void (*handler)(int, siginfo_t*, void*));
+    void giveBack();
+    const sigset_t& taken() const { return taken_; }
+
+private:
+    struct sigaction previous_[NSIG] {};
+    sigset_t taken_{};
+};
+
 // While the child runs: Ctrl-C, Ctrl-\ and Ctrl-Z are the child's, and the launcher
 // follows; the same signals sent by another process to the launcher are passed on.
 class ChildSignals {
 public:
     ChildSignals();
-    ~ChildSignals();
-    ChildSignals(const ChildSignals&) = delete;
-    ChildSignals& operator=(const ChildSignals&) = delete;
 
 private:
-    struct sigaction previous_[NSIG] {};
-    sigset_t taken_{};
+    TakenSignals taken_;
 };
 
 // While the launcher waits for a key: every signal that would end or stop it and was not
@@ -94,8 +109,8 @@ public:
     int stoppingSignal();
 
 private:
-    sigset_t taken_{}, open_{};
-    struct sigaction previous_[NSIG] {};
+    TakenSignals taken_;
+    sigset_t open_{};
 };
 
 // Takes the signal as the system would, now: ends or stops the process; returns if the

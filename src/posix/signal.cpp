@@ -71,7 +71,7 @@ void passOnStopIfSent(int signal, siginfo_t* info, void*)
 volatile sig_atomic_t pendingEnd;   // a signal that would end the process
 volatile sig_atomic_t pendingStop;  // one that would stop it
 
-void noteWhileWaiting(int signal)
+void noteWhileWaiting(int signal, siginfo_t*, void*)
 {
     if (signal == SIGTSTP || signal == SIGTTIN || signal == SIGTTOU) pendingStop = signal;
     else if (signal != SIGCONT) pendingEnd = signal;
@@ -146,38 +146,39 @@ sigset_t runSignals()
     return set;
 }
 
-ChildSignals::ChildSignals()
+void TakenSignals::take(int signal, void (*handler)(int, siginfo_t*, void*))
 {
-    sigemptyset(&taken_);
-    const auto take = [this](int signal, void (*handler)(int, siginfo_t*, void*)) {
-        if (isIgnored(signal)) return;
-        struct sigaction action {};
-        action.sa_sigaction = handler;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_SIGINFO | SA_RESTART;
-        if (sigaction(signal, &action, &previous_[signal]) == 0) sigaddset(&taken_, signal);
-    };
-    for (int signal : keyRequests) take(signal, passOnEndIfSent);
-    for (int signal : stops) take(signal, passOnStopIfSent);
+    if (isIgnored(signal)) return;
+    struct sigaction action {};
+    action.sa_sigaction = handler;
+    sigemptyset(&action.sa_mask);
+    // A write or a wait that a signal interrupts goes on; ppoll still returns.
+    action.sa_flags = SA_SIGINFO | SA_RESTART;
+    if (sigaction(signal, &action, &previous_[signal]) == 0) sigaddset(&taken_, signal);
 }
 
-ChildSignals::~ChildSignals()
+void TakenSignals::giveBack()
 {
     for (int signal = 1; signal < NSIG; ++signal) {
         if (sigismember(&taken_, signal) == 1) sigaction(signal, &previous_[signal], nullptr);
     }
+    sigemptyset(&taken_);
+}
+
+ChildSignals::ChildSignals()
+{
+    for (int signal : keyRequests) taken_.take(signal, passOnEndIfSent);
+    for (int signal : stops) taken_.take(signal, passOnStopIfSent);
 }
 
 WaitSignals::WaitSignals()
 {
     pendingEnd = 0;
     pendingStop = 0;
-    sigemptyset(&taken_);
     for (int signal = 1; signal < NSIG; ++signal) {
-        if (leftAloneByTheWait(signal) || isIgnored(signal)) continue;
-        if (handle(signal, noteWhileWaiting, &previous_[signal])) sigaddset(&taken_, signal);
+        if (!leftAloneByTheWait(signal)) taken_.take(signal, noteWhileWaiting);
     }
-    sigset_t blocked = taken_;
+    sigset_t blocked = taken_.taken();
     sigaddset(&blocked, SIGTERM);
     sigaddset(&blocked, SIGHUP);
     sigprocmask(SIG_BLOCK, &blocked, &open_);
@@ -185,9 +186,8 @@ WaitSignals::WaitSignals()
 
 WaitSignals::~WaitSignals()
 {
-    for (int signal = 1; signal < NSIG; ++signal) {
-        if (sigismember(&taken_, signal) == 1) sigaction(signal, &previous_[signal], nullptr);
-    }
+    // A signal held back until now comes to the disposition it was found with.
+    taken_.giveBack();
     sigprocmask(SIG_SETMASK, &open_, nullptr);
 }
 
