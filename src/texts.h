@@ -7,7 +7,9 @@
 // Where a text is a printf format, its comment names what fills it.
 
 #include <cstdint>
+#include <cstddef>
 #include <span>
+#include <string_view>
 
 #ifdef _WIN32
 #define PIMBREL_COMMAND "Pimbrel.exe"
@@ -148,58 +150,58 @@ inline constexpr ErrorWords errors[] = {
 };
 
 inline constexpr Texts texts = {
-    "Tavrune IDE 程序运行插件 - Oltmera 出品",
-    "用法: " PIMBREL_COMMAND " <EXE 路径> <参数 ...>",
-    "\n选项 (写在程序之前):\n"
-    "  --time-limit=秒数      运行超过这些秒就结束程序及其启动的程序，如 1 或 0.5\n"
-    "  --memory-limit=MB      内存峰值超过这些 MB 就结束程序，1 MB 为 1048576 字节\n"
-    "  --                     选项到此为止，其后是程序\n"
-    "  --help                 显示本帮助\n"
-    "  --version              显示版本\n"
-    "\n环境变量 (用于无法改动命令行的 IDE，选项优先):\n"
-    "  PIMBREL_TIME_LIMIT     同 --time-limit\n"
-    "  PIMBREL_MEMORY_LIMIT   同 --memory-limit\n"
-    "  PIMBREL_LANG           en 或 zh: 提示信息的语言\n"
-    "\n例: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
-    "\n退出状态: 程序的退出返回值，除非\n"
-    "  1      没有指定程序\n"
-    "  124    超出时间限制或内存限制\n"
-    "  125    用法错误，或启动器自身出错 (如内存不足)\n"
-    "  126    程序无法启动\n"
-    "  127    找不到程序\n" PIMBREL_SIGNAL_STATUS("程序被信号 N 终止"),
-    "pimbrel " PIMBREL_VERSION "\n",
-    PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为正数，如 1 或 0.5)\n",
-    PIMBREL_COMMAND ": 未知的选项: %s (见 " PIMBREL_COMMAND " --help)\n",
-    PIMBREL_COMMAND ": 写入错误: %s\n",
+    .banner = "Tavrune IDE 程序运行插件 - Oltmera 出品",
+    .usage = "用法: " PIMBREL_COMMAND " <EXE 路径> <参数 ...>",
+    .options = "\n选项 (写在程序之前):\n"
+        "  --time-limit=秒数      运行超过这些秒就结束程序及其启动的程序，如 1 或 0.5\n"
+        "  --memory-limit=MB      内存峰值超过这些 MB 就结束程序，1 MB 为 1048576 字节\n"
+        "  --                     选项到此为止，其后是程序\n"
+        "  --help                 显示本帮助\n"
+        "  --version              显示版本\n"
+        "\n环境变量 (用于无法改动命令行的 IDE，选项优先):\n"
+        "  PIMBREL_TIME_LIMIT     同 --time-limit\n"
+        "  PIMBREL_MEMORY_LIMIT   同 --memory-limit\n"
+        "  PIMBREL_LANG           en 或 zh: 提示信息的语言\n"
+        "\n例: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
+    .statuses = "\n退出状态: 程序的退出返回值，除非\n"
+        "  1      没有指定程序\n"
+        "  124    超出时间限制或内存限制\n"
+        "  125    用法错误，或启动器自身出错 (如内存不足)\n"
+        "  126    程序无法启动\n"
+        "  127    找不到程序\n" PIMBREL_SIGNAL_STATUS("程序被信号 N 终止"),
+    .version = "pimbrel " PIMBREL_VERSION "\n",
+    .badValue = PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为正数，如 1 或 0.5)\n",
+    .unknownOption = PIMBREL_COMMAND ": 未知的选项: %s (见 " PIMBREL_COMMAND " --help)\n",
+    .writeError = PIMBREL_COMMAND ": 写入错误: %s\n",
 
-    "正在运行:",
-    "\n进程退出返回值 %d (0x%X)   运行时间 : %0.3f 秒",
-    "\n按任意键继续...\n",
-    "无法启动 %s: %s\n",
-    "命令行过长 (%u 个字符，最多 %u 个)",
-    "无法安全地把参数 %d 传给批处理文件: 含有 %s",
-    "回车符",
-    "换行符",
-    "无法分配命令行: 内存不足\n",
-    "无法等待程序结束: %s\n",
+    .running = "正在运行:",
+    .report = "\n进程退出返回值 %d (0x%X)   运行时间 : %0.3f 秒",
+    .prompt = "\n按任意键继续...\n",
+    .cannotStart = "无法启动 %s: %s\n",
+    .tooLong = "命令行过长 (%u 个字符，最多 %u 个)",
+    .refusedForBatch = "无法安全地把参数 %d 传给批处理文件: 含有 %s",
+    .carriageReturn = "回车符",
+    .lineFeed = "换行符",
+    .noMemory = "无法分配命令行: 内存不足\n",
+    .cannotWait = "无法等待程序结束: %s\n",
 
-    "\n程序被信号 %d (%s) 终止",
-    "\n程序被信号 %d 终止",
-    ": %s",
-    "，已生成核心转储",
-    "\n程序异常终止: %s (%s)",
-    "\n程序异常终止 (NTSTATUS 0x%08X)",
-    "\nCPU 时间 : %0.3f 秒   内存峰值 : %0.1f MB",
-    "\nCPU 时间 : %0.3f 秒",
-    "\n内存峰值 : %0.1f MB",
+    .killedBy = "\n程序被信号 %d (%s) 终止",
+    .killedByUnnamed = "\n程序被信号 %d 终止",
+    .words = ": %s",
+    .coreDumped = "，已生成核心转储",
+    .crashed = "\n程序异常终止: %s (%s)",
+    .crashedUnknown = "\n程序异常终止 (NTSTATUS 0x%08X)",
+    .cost = "\nCPU 时间 : %0.3f 秒   内存峰值 : %0.1f MB",
+    .cpuTime = "\nCPU 时间 : %0.3f 秒",
+    .peakMemory = "\n内存峰值 : %0.1f MB",
 
-    "\n超出时间限制: 运行时间超过 %0.3f 秒",
-    "\n超出内存限制: 内存峰值超过 %0.1f MB",
-    "无法测量内存峰值: 内存限制未生效\n",
+    .overTime = "\n超出时间限制: 运行时间超过 %0.3f 秒",
+    .overMemory = "\n超出内存限制: 内存峰值超过 %0.1f MB",
+    .cannotMeasure = "无法测量内存峰值: 内存限制未生效\n",
 
-    signals,
-    statuses,
-    errors,
+    .signalWords = signals,
+    .statusWords = statuses,
+    .errorWords = errors,
 };
 
 }  // namespace chinese
@@ -263,61 +265,131 @@ inline constexpr ErrorWords errors[] = {
 };
 
 inline constexpr Texts texts = {
-    "Tavrune IDE program runner - made by Oltmera",
-    "Usage: " PIMBREL_COMMAND " <EXE path> <arguments ...>",
-    "\nOptions (before the program):\n"
-    "  --time-limit=SECONDS   end the program and all it started after SECONDS: 1, 0.5\n"
-    "  --memory-limit=MB      end it when its peak memory passes MB, of 1048576 bytes\n"
-    "  --                     the end of the options: the program comes next\n"
-    "  --help                 show this help\n"
-    "  --version              show the version\n"
-    "\nEnvironment (for an IDE whose command line cannot be changed; options win):\n"
-    "  PIMBREL_TIME_LIMIT     as --time-limit\n"
-    "  PIMBREL_MEMORY_LIMIT   as --memory-limit\n"
-    "  PIMBREL_LANG           en or zh: the language of the messages\n"
-    "\nExample: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
-    "\nExit status: the program's own, unless\n"
-    "  1      no program was named\n"
-    "  124    the program passed its time or memory limit\n"
-    "  125    a usage error, or the launcher itself failed (out of memory, say)\n"
-    "  126    the program could not be started\n"
-    "  127    the program was not found\n" PIMBREL_SIGNAL_STATUS("the program was killed by signal N"),
-    "pimbrel " PIMBREL_VERSION "\n",
-    PIMBREL_COMMAND ": invalid value for %s: \"%s\" (a positive number is expected, such as 1 or 0.5)\n",
-    PIMBREL_COMMAND ": unknown option: %s (see " PIMBREL_COMMAND " --help)\n",
-    PIMBREL_COMMAND ": write error: %s\n",
+    .banner = "Tavrune IDE program runner - made by Oltmera",
+    .usage = "Usage: " PIMBREL_COMMAND " <EXE path> <arguments ...>",
+    .options = "\nOptions (before the program):\n"
+        "  --time-limit=SECONDS   end the program and all it started after SECONDS: 1, 0.5\n"
+        "  --memory-limit=MB      end it when its peak memory passes MB, of 1048576 bytes\n"
+        "  --                     the end of the options: the program comes next\n"
+        "  --help                 show this help\n"
+        "  --version              show the version\n"
+        "\nEnvironment (for an IDE whose command line cannot be changed; options win):\n"
+        "  PIMBREL_TIME_LIMIT     as --time-limit\n"
+        "  PIMBREL_MEMORY_LIMIT   as --memory-limit\n"
+        "  PIMBREL_LANG           en or zh: the language of the messages\n"
+        "\nExample: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
+    .statuses = "\nExit status: the program's own, unless\n"
+        "  1      no program was named\n"
+        "  124    the program passed its time or memory limit\n"
+        "  125    a usage error, or the launcher itself failed (out of memory, say)\n"
+        "  126    the program could not be started\n"
+        "  127    the program was not found\n" PIMBREL_SIGNAL_STATUS("the program was killed by signal N"),
+    .version = "pimbrel " PIMBREL_VERSION "\n",
+    .badValue = PIMBREL_COMMAND ": invalid value for %s: \"%s\" (a positive number is expected, such as 1 or 0.5)\n",
+    .unknownOption = PIMBREL_COMMAND ": unknown option: %s (see " PIMBREL_COMMAND " --help)\n",
+    .writeError = PIMBREL_COMMAND ": write error: %s\n",
 
-    "Running: ",
-    "\nProcess exited with return value %d (0x%X)   run time: %0.3f s",
-    "\nPress any key to continue...\n",
-    "Cannot start %s: %s\n",
-    "the command line is too long (%u characters, at most %u)",
-    "Cannot pass argument %d to a batch file safely: it holds %s",
-    "a carriage return",
-    "a line feed",
-    "Cannot allocate the command line: out of memory\n",
-    "Cannot wait for the program to end: %s\n",
+    .running = "Running: ",
+    .report = "\nProcess exited with return value %d (0x%X)   run time: %0.3f s",
+    .prompt = "\nPress any key to continue...\n",
+    .cannotStart = "Cannot start %s: %s\n",
+    .tooLong = "the command line is too long (%u characters, at most %u)",
+    .refusedForBatch = "Cannot pass argument %d to a batch file safely: it holds %s",
+    .carriageReturn = "a carriage return",
+    .lineFeed = "a line feed",
+    .noMemory = "Cannot allocate the command line: out of memory\n",
+    .cannotWait = "Cannot wait for the program to end: %s\n",
 
-    "\nKilled by signal %d (%s)",
-    "\nKilled by signal %d",
-    ": %s",
-    ", core dumped",
-    "\nCrashed: %s (%s)",
-    "\nCrashed (NTSTATUS 0x%08X)",
-    "\nCPU time: %0.3f s   peak memory: %0.1f MB",
-    "\nCPU time: %0.3f s",
-    "\npeak memory: %0.1f MB",
+    .killedBy = "\nKilled by signal %d (%s)",
+    .killedByUnnamed = "\nKilled by signal %d",
+    .words = ": %s",
+    .coreDumped = ", core dumped",
+    .crashed = "\nCrashed: %s (%s)",
+    .crashedUnknown = "\nCrashed (NTSTATUS 0x%08X)",
+    .cost = "\nCPU time: %0.3f s   peak memory: %0.1f MB",
+    .cpuTime = "\nCPU time: %0.3f s",
+    .peakMemory = "\npeak memory: %0.1f MB",
 
-    "\nTime limit exceeded: the run took more than %0.3f s",
-    "\nMemory limit exceeded: the peak memory was above %0.1f MB",
-    "Cannot measure the peak memory: the memory limit is not kept\n",
+    .overTime = "\nTime limit exceeded: the run took more than %0.3f s",
+    .overMemory = "\nMemory limit exceeded: the peak memory was above %0.1f MB",
+    .cannotMeasure = "Cannot measure the peak memory: the memory limit is not kept\n",
 
-    signals,
-    statuses,
-    errors,
+    .signalWords = signals,
+    .statusWords = statuses,
+    .errorWords = errors,
 };
 
 }  // namespace english
 
 // The texts of the user's language, once chosen (see main.cpp); Chinese until then.
 inline Texts texts = chinese::texts;
+
+// Both languages fill each text with the same figures in the same order: a text whose
+// conversions differ from its twin's is a compile error, not a garbled line at run time.
+namespace texts_agree {
+
+// The next conversion of a printf format, "%0.3f" say, from its '%' to its letter; empty at
+// the end.
+constexpr std::string_view nextConversion(const char*& format)
+{
+    for (; *format != '\0'; ++format) {
+        if (*format != '%') continue;
+        if (format[1] == '%') {
+            ++format;
+            continue;
+        }
+        const char* const start = format++;
+        while (*format != '\0' && !(*format >= 'A' && *format <= 'Z' && *format != 'L') &&
+               !(*format >= 'a' && *format <= 'z' && *format != 'l' && *format != 'h' && *format != 'z')) {
+            ++format;
+        }
+        if (*format != '\0') ++format;
+        return {start, static_cast<std::size_t>(format - start)};
+    }
+    return {};
+}
+
+constexpr bool sameConversions(const char* one, const char* other)
+{
+    for (;;) {
+        const std::string_view a = nextConversion(one), b = nextConversion(other);
+        if (a != b) return false;
+        if (a.empty()) return true;
+    }
+}
+
+template <typename Words>
+constexpr bool sameNames(std::span<const Words> one, std::span<const Words> other)
+{
+    if (one.size() != other.size()) return false;
+    for (std::size_t i = 0; i < one.size(); ++i) {
+        if (std::string_view(one[i].name) != other[i].name) return false;
+    }
+    return true;
+}
+
+// Every text of Texts; the size check below fails when one is added and not listed here.
+constexpr const char* Texts::*all[] = {
+    &Texts::banner, &Texts::usage, &Texts::options, &Texts::statuses, &Texts::version, &Texts::badValue,
+    &Texts::unknownOption, &Texts::writeError, &Texts::running, &Texts::report, &Texts::prompt,
+    &Texts::cannotStart, &Texts::tooLong, &Texts::refusedForBatch, &Texts::carriageReturn, &Texts::lineFeed,
+    &Texts::noMemory, &Texts::cannotWait, &Texts::killedBy, &Texts::killedByUnnamed, &Texts::words,
+    &Texts::coreDumped, &Texts::crashed, &Texts::crashedUnknown, &Texts::cost, &Texts::cpuTime,
+    &Texts::peakMemory, &Texts::overTime, &Texts::overMemory, &Texts::cannotMeasure,
+};
+static_assert(sizeof(Texts) == sizeof all / sizeof *all * sizeof(const char*) + 3 * sizeof(std::span<const int>),
+              "a text of Texts is missing from texts_agree::all");
+
+constexpr bool agree(const Texts& one, const Texts& other)
+{
+    for (const char* Texts::*text : all) {
+        if (!sameConversions(one.*text, other.*text)) return false;
+    }
+    return sameNames(one.signalWords, other.signalWords) && sameNames(one.statusWords, other.statusWords) &&
+           sameNames(one.errorWords, other.errorWords);
+}
+
+static_assert(agree(chinese::texts, english::texts),
+              "a text's conversions, or a table's names, differ between the two languages");
+
+}  // namespace texts_agree
