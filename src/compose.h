@@ -55,6 +55,40 @@ struct Written {
     }
 };
 
+// Written out in pieces as it is composed, through a buffer of its own, to `flush`: a line
+// as long as its arguments takes no memory of that size.
+template <typename Char, typename Flush>
+struct Streamed {
+    explicit Streamed(Flush flushing) : flush(flushing) {}
+
+    Flush flush;  // takes (const Char*, std::size_t)
+    Char buffer[65536 / sizeof(Char)];
+    std::size_t used = 0;
+
+    void put(Char c)
+    {
+        if (used == sizeof buffer / sizeof *buffer) drain();
+        buffer[used++] = c;
+    }
+    void put(const Char* block, std::size_t count)
+    {
+        if (count > sizeof buffer / sizeof *buffer - used) {
+            drain();
+            if (count >= sizeof buffer / sizeof *buffer) {
+                flush(block, count);
+                return;
+            }
+        }
+        std::memcpy(buffer + used, block, count * sizeof(Char));
+        used += count;
+    }
+    void drain()
+    {
+        if (used > 0) flush(static_cast<const Char*>(buffer), used);
+        used = 0;
+    }
+};
+
 // Writes one argument: wrapped in quotes when it holds a blank or is empty, an inner quote
 // escaped, and the backslashes that stand before a quote doubled; all else goes out as it is.
 // A space follows it.

@@ -6,84 +6,20 @@
 
 #include "options.h"
 #include "platform.h"
+#include "report.h"
+#include "run.h"
 #include "texts.h"
 
 // Arguments reach main exactly as typed: a star is the child's to expand, not ours.
 int _CRT_glob = 0;  // NOLINT(bugprone-reserved-identifier): the name is the C runtime's
 
-namespace {
-
-// Exit statuses of the launcher's own, as env and timeout use them.
-constexpr int noProgramNamed = 1;
-constexpr int pastALimit = 124;
-constexpr int launcherFailed = 125;
-constexpr int usageError = 125;
-constexpr int cannotRun = 126;
-constexpr int notFound = 127;
-
-// What the run cost, as far as the system can tell: a figure it cannot give is left out.
-void sayWhatItCost(const ChildEnd& end)
-{
-    const bool cpu = end.cpuSeconds >= 0;
-    const bool memory = end.peakMegabytes >= 0;
-    if (cpu && memory) say(Stream::err, texts.cost, end.cpuSeconds, end.peakMegabytes);
-    else if (cpu) say(Stream::err, texts.cpuTime, end.cpuSeconds);
-    else if (memory) say(Stream::err, texts.peakMemory, end.peakMegabytes);
-}
-
-// A run judged as a judge does it: past the time limit when the report's run time is over
-// it, past the memory limit when the report's peak is, whoever ended the run. A figure the
-// system could not give judges nothing.
-Verdict judge(const ChildEnd& end, const Limits& limits)
-{
-    if (end.verdict != Verdict::none) return end.verdict;
-    if (limits.seconds > 0 && end.seconds > limits.seconds) return Verdict::overTime;
-    if (limits.megabytes > 0 && end.peakMegabytes > limits.megabytes) return Verdict::overMemory;
-    return Verdict::none;
-}
-
-// The report of the run, and the window held open until a key is pressed.
-void reportAndHold(const ChildEnd& end, const Limits& limits)
-{
-    say(Stream::out, texts.report, end.exitCode, static_cast<std::uint32_t>(end.exitCode), end.seconds);
-    // For a learner: how a crash ended the program, or which limit it passed, in words, and
-    // what the run took. On standard error, so that whatever reads the report finds it as
-    // it always was.
-    if (end.start == Start::ran) {
-        if (end.verdict == Verdict::overTime) say(Stream::err, texts.overTime, limits.seconds);
-        else if (end.verdict == Verdict::overMemory) say(Stream::err, texts.overMemory, limits.megabytes);
-        else if (*end.ending != '\0') say(Stream::err, "%s", end.ending);
-        sayWhatItCost(end);
-    }
-    say(Stream::out, texts.prompt);
-    waitForKey();
-}
-
-}  // namespace
-
-// Runs the command in this console, within the limits. A child that could not start is
-// said so, and ends with the status a shell gives it; one past a limit, as timeout ends.
+// Runs the command in this console, within the limits, between its running line and what
+// says why it did not run, when it did not.
 ChildEnd execute_command(Command& command, const Limits& limits)
 {
-    say(Stream::out, texts.running);
-    sayCommandLine(Stream::out, command.line);
-    say(Stream::out, "\n\n");
-
-    ChildEnd end = runChild(command, limits);
-    if (end.start == Start::notFound || end.start == Start::notRunnable) {
-        say(Stream::err, texts.cannotStart, Utf8(command.arguments[0]).text(), end.reason);
-        end.exitCode = end.start == Start::notFound ? notFound : cannotRun;
-    }
-    if (end.start == Start::refused) {
-        say(Stream::err, "%s\n", end.reason);
-        end.exitCode = cannotRun;
-    }
-    // Never an exit code that was not read.
-    if (end.start == Start::lost) {
-        say(Stream::err, texts.cannotWait, end.reason);
-        end.exitCode = launcherFailed;
-    }
-    if (end.start == Start::ran) end.verdict = judge(end, limits);
+    sayRunning(command);
+    const ChildEnd end = runWithin(command, limits);
+    if (end.start != Start::ran && end.start != Start::endAsked) sayWhyItDidNotRun(command, end);
     return end;
 }
 
@@ -130,10 +66,10 @@ int launch(int argc, ArgChar* argv[])
         return answered(say(Stream::out, "%s", texts.version));
     case Options::badValue:
         say(Stream::err, texts.badValue, options.name, Utf8(options.given).text());
-        return usageError;
+        return status::usageError;
     case Options::unknownOption:
         say(Stream::err, texts.unknownOption, Utf8(options.given).text());
-        return usageError;
+        return status::usageError;
     case Options::run:
         break;
     }
@@ -142,22 +78,26 @@ int launch(int argc, ArgChar* argv[])
     if (options.program >= argc) {
         say(Stream::out, "%s\n%s\n", texts.banner, texts.usage);
         releaseConsole();
-        return noProgramNamed;
+        return status::noProgramNamed;
     }
 
     Command command{};
     if (!prepareCommand(argc - options.program, argv + options.program, command)) {
         say(Stream::err, texts.noMemory);
         releaseConsole();
-        return launcherFailed;
+        return status::launcherFailed;
     }
 
     const ChildEnd end = execute_command(command, options.limits);
-    // Asked to end before the program started, the launcher has nothing to report.
-    if (end.start != Start::endAsked) reportAndHold(end, options.limits);
+    // Asked to end before the program started, or while it ran, the launcher reports what it
+    // knows and lingers no more.
+    if (end.start != Start::endAsked) {
+        sayReport(end, options.limits);
+        if (!end.ending.askedToEnd) waitForKey();
+    }
     releaseConsole();
     releaseCommand(command);
-    return end.verdict != Verdict::none ? pastALimit : end.exitCode;
+    return exitStatus(end);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 // a contest judge sets them, from options in GNU form or, for an IDE whose command line
 // cannot be changed, from the environment (options win).
 
-#include "platform.h"
+#include "run.h"
 
 struct Options {
     enum What { run, help, version, badValue, unknownOption } what = run;

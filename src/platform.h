@@ -3,7 +3,9 @@
 #include <cstdint>
 
 // What the launcher asks of the system it runs on. Each system answers in a folder of its
-// own, a file a concern: posix/ and windows/.
+// own, a file a concern: posix/ and windows/. The system answers with facts (a status, a
+// signal, an error number, a figure); the launcher's words for them are written once, in
+// report.cpp, and the policy of a run (limits, verdicts) once, in run.cpp.
 
 // What arguments and command lines are made of: bytes on POSIX systems; on Windows UTF-16,
 // the only form in which every path and argument arrives whole, whatever the code page.
@@ -13,12 +15,55 @@ using ArgChar = wchar_t;
 using ArgChar = char;
 #endif
 
-// Takes the console for this run: gives it the title, and makes sure that the launcher's
-// own writes cannot kill it when its output has gone away.
+// The console ------------------------------------------------------------------------
+
+// Takes the console for this run: gives it the title, and makes sure that neither a reader
+// that went away nor a request to end that comes while the launcher writes can cost the
+// report.
 void claimConsole(const char* title);
 
 // Leaves the console as it was found.
 void releaseConsole();
+
+// Holds the window open until a key is pressed; returns at once when there is no terminal
+// that shows the output, when the launcher is not the terminal's foreground job, or when it
+// has been asked to end.
+void waitForKey();
+
+// The launcher's own lines -----------------------------------------------------------
+
+enum class Stream { out, err };
+
+// Writes the launcher's own text (a printf format in UTF-8, filled with the figures after
+// it) to its standard output or error at once, whole however long, in the form the reader
+// there takes. Nothing is held back, so whatever the streams are, they show the launcher's
+// lines and the child's in the order they were written. False when the stream did not take
+// it all; then whyWritingFailed says why, in the user's words.
+bool say(Stream stream, const char* format, ...);
+const char* whyWritingFailed();
+
+// An argument in UTF-8, to fill a line of the launcher's own, whole.
+class Utf8 {
+public:
+    explicit Utf8(const ArgChar* text);
+    ~Utf8();  // NOLINT(performance-trivially-destructible): on Windows it frees what it converted
+    Utf8(const Utf8&) = delete;
+    Utf8& operator=(const Utf8&) = delete;
+    const char* text() const { return text_; }
+
+private:
+    const char* text_;
+    char* converted_ = nullptr;
+};
+
+// The system's words for an error number (errno, or a DWORD), in the user's words where the
+// launcher has its own for it; "%1" in them stands for the file they speak of.
+const char* systemWords(int error);
+
+// A signal's name, "SIGSEGV"; null where the system has no name for it, or no signals.
+const char* signalName(int signal);
+
+// Settings from the environment --------------------------------------------------------
 
 // A setting from the environment, in the form arguments come in; null when it is not set.
 const ArgChar* setting(const char* name);
@@ -27,32 +72,13 @@ const ArgChar* setting(const char* name);
 // own settings (LANGUAGE, LC_ALL, LC_MESSAGES, LANG, the first set); null where it has none.
 const ArgChar* messagesLocale();
 
-enum class Stream { out, err };
+// The command ------------------------------------------------------------------------
 
-// Writes the launcher's own text (a printf format in UTF-8, filled with the figures after
-// it), or a command line, to its standard output or error at once, in the form the reader
-// there takes. Nothing is held back, so whatever the streams are, they show the launcher's
-// lines and the child's in the order they were written. False when the stream did not take
-// it all; then whyWritingFailed says why, in the user's words.
-bool say(Stream stream, const char* format, ...);
-void sayCommandLine(Stream stream, const ArgChar* commandLine);
-const char* whyWritingFailed();
-
-// An argument in UTF-8, to fill a line of the launcher's own (as much of it as fits).
-class Utf8 {
-public:
-    explicit Utf8(const ArgChar* text);
-    const char* text() const { return text_; }
-
-private:
-    const char* text_;
-    char converted_[1024];
-};
-
-// The program to run with its arguments, as the launcher was given them, and the command
-// line composed from them: the one the running line shows, and that the child reads its
-// arguments from. Where the system needs the program found before it is started (Windows),
-// the file found, and whether it is a batch file, which cmd reads by rules of its own.
+// The program to run with its arguments, as the launcher was given them. Where the system
+// starts a program from one command line (Windows), that line, composed from them so that
+// the child reads back exactly those arguments; the file found for the program, and whether
+// it is a batch file, which cmd reads by rules of its own. Where the system passes the
+// arguments one by one (POSIX), the line is only the reader's, and composed as it is shown.
 struct Command {
     int count;
     ArgChar* const* arguments;
@@ -61,46 +87,68 @@ struct Command {
     bool batch;
 };
 
-// Finds the program and composes its command line; false when there is no memory for it.
-// What it made goes with releaseCommand.
+// Readies the command to run; false when there is no memory for it. What it made goes with
+// releaseCommand.
 bool prepareCommand(int count, ArgChar* const* arguments, Command& command);
 void releaseCommand(Command& command);
 
-// Whether the child ran, and if not, why. A launcher asked to end before the child was
-// started does not start it; one that lost sight of its child cannot say how it ended. An
-// argument that cmd would take for a command is refused: nothing runs.
+// Writes the command line, as the program reads its arguments from it.
+void sayCommandLine(Stream stream, const Command& command);
+
+// A run ------------------------------------------------------------------------------
+
+// Whether the program started, and if not, why. A launcher asked to end before the program
+// started does not start it; one that lost sight of its program cannot say how it ended.
+// An argument that cmd would take for a command is refused: nothing runs.
 enum class Start { ran, notFound, notRunnable, refused, endAsked, lost };
 
-// Limits for practice, as a contest judge sets them: on the run time the report shows and
-// on the peak memory it shows, in seconds and MiB; 0 where none is asked.
-struct Limits {
-    double seconds;
-    double megabytes;
-};
+// The program while it runs, as the system follows it.
+struct Program;
 
-// A run that passed a limit: the launcher ended it, or its peak was over the memory limit.
-enum class Verdict { none, overTime, overMemory };
-
-struct ChildEnd {
+struct Started {
     Start start;
-    std::int32_t exitCode;  // what the child ended with, when it ran; when asked to end, 128 + the signal
-    double seconds;         // from just before it was created until its end was seen
-    double cpuSeconds;      // its user and system time; below 0 when the system cannot tell
-    double peakMegabytes;   // its peak resident memory, in MiB; below 0 when the system cannot tell
-    Verdict verdict;
-    char ending[512];       // how it ended, when not normally: a line of the launcher's own
-    char reason[1024];      // why it did not run, or why its end is not known: UTF-8, a line of
-                            // the launcher's own when refused, else the system's words
+    int reason;             // why not: the system's error number; for endAsked, the signal
+    const char* refusal;    // why it was refused, a line of the launcher's own
+    double seconds;         // when it did not start, how long trying took
+    Program* program;       // when it runs: until finishProgram
 };
 
-// Starts the command as a child in this console, with the launcher's environment,
-// directory and streams, and waits for it to end, however long that takes, or until it
-// passes a limit: then it ends the child and everything the child started, never the
-// launcher. The command line may be written over on the way, as Windows may do to it.
-// Without limits, nothing watches the child: it costs what it cost before there were any.
-ChildEnd runChild(Command& command, const Limits& limits);
+// Starts the command as the launcher's child in this console, with the launcher's
+// environment, directory and streams. With `wholeTree`, everything the program starts is
+// followed too, to be measured and ended with it (the limits need it); without, the program
+// runs as under a shell, and nothing watches it.
+Started startProgram(Command& command, bool wholeTree);
 
-// Holds the window open until a key is pressed; returns at once when there is no
-// terminal that shows the output, when the launcher is not the terminal's foreground job,
-// or when it has been asked to end.
-void waitForKey();
+// The seconds since the program was created, by a clock that no setting of the time moves.
+double secondsRunning(const Program& program);
+
+// Waits until the program ends, or until it has run `until` seconds (below 0: however long
+// it takes). Meanwhile a caller's request to end is passed on to it, and its stops are
+// followed as a shell follows its job. `lost`: the system no longer tells how it is (its
+// error number in `reason`).
+enum class Awaited { ended, timedOut, lost };
+Awaited awaitProgram(Program& program, double until, int& reason);
+
+// The resident memory of the program and everything it started, now, in MiB: the sum of
+// what each holds, or more where the system keeps a higher mark of its own. Below 0 when the
+// system cannot tell.
+double treeMegabytes(Program& program);
+
+// Ends the program and everything it started, at once, with nothing it can hold it off by.
+void endTree(Program& program);
+
+// How the program ended, as the system tells it, and what its run cost.
+struct Ending {
+    std::int32_t exitCode;  // what it ended with; killed by a signal, 128 + the signal, as shells say
+    int signal;             // the signal that killed it, else 0
+    bool coreDumped;
+    double cpuSeconds;      // its user and system time, and that of all it started and that
+                            // ended; below 0 when the system cannot tell
+    double peakMegabytes;   // the system's own figure for its peak resident memory; below 0
+                            // when it keeps none
+    bool askedToEnd;        // a caller asked the launcher to end meanwhile: no key wait
+};
+
+// Waits for the program's end when it has not been seen yet, ends what it left running when
+// its whole tree was followed, and lets it go. The program is gone afterwards.
+Ending finishProgram(Program* program);

@@ -84,7 +84,7 @@ struct Texts {
     // A run past a limit, said as a judge says it, in place of how it ended.
     const char* overTime;          // the limit in seconds
     const char* overMemory;        // the limit in megabytes
-    const char* cannotMeasure;     // while it runs: the memory limit cannot be kept
+    const char* cannotMeasure;     // the system has no figure: the memory limit was not kept
 
     std::span<const SignalWords> signalWords;
     std::span<const StatusWords> statusWords;
@@ -197,7 +197,7 @@ inline constexpr Texts texts = {
 
     .overTime = "\n超出时间限制: 运行时间超过 %0.3f 秒",
     .overMemory = "\n超出内存限制: 内存峰值超过 %0.1f MB",
-    .cannotMeasure = "无法测量内存峰值: 内存限制未生效\n",
+    .cannotMeasure = "\n无法测量内存峰值: 内存限制未生效",
 
     .signalWords = signals,
     .statusWords = statuses,
@@ -312,7 +312,7 @@ inline constexpr Texts texts = {
 
     .overTime = "\nTime limit exceeded: the run took more than %0.3f s",
     .overMemory = "\nMemory limit exceeded: the peak memory was above %0.1f MB",
-    .cannotMeasure = "Cannot measure the peak memory: the memory limit is not kept\n",
+    .cannotMeasure = "\nCannot measure the peak memory: the memory limit was not kept",
 
     .signalWords = signals,
     .statusWords = statuses,

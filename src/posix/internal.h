@@ -1,8 +1,8 @@
 #pragma once
 
-// What the launcher's POSIX files share: the terminal (tty.cpp), the signals that come
-// while the child runs or the launcher waits for a key (signal.cpp), and the writing of
-// the launcher's own lines (stream.cpp); process.cpp starts and follows the child.
+// What the launcher's POSIX files share: the terminal (tty.cpp), the signals it takes
+// (signal.cpp), the processes a run started (tree.cpp), and the writing of the launcher's
+// own lines (stream.cpp); process.cpp starts and follows the program.
 
 #include <csignal>
 #include <cstddef>
@@ -32,99 +32,80 @@ void giveTerminal(pid_t group);
 
 // Signals ------------------------------------------------------------------------------
 
-// The child while it runs, else 0; set only with the requests to end blocked. When it
-// leads a process group of its own, as a job of a shell does, the group: what is passed on
-// to the child goes to all of it.
-extern volatile sig_atomic_t runningChild;
-extern volatile sig_atomic_t childGroup;
+// Blocks, from now until the launcher ends, the caller's requests to end (those it did not
+// ignore), which its loops take; and makes sure that neither a reader that went away nor a
+// caller that ignored SIGCHLD can cost the launcher its report.
+void takeSignals();
 
-// Sends the signal to the child, or to all of its group when it leads one; safe in a
-// signal handler.
-void signalChild(int signal);
-// A caller's request to end that came (its signal), else 0: finish, do not linger.
-extern volatile sig_atomic_t endRequested;
+// What the program starts with: the launcher's signal mask as it was found, and SIGPIPE at
+// its default when the launcher was given it so.
+const sigset_t& programMask();
+sigset_t programDefaults();
 
-bool isIgnored(int signal);
+// While the program runs, its stops and its end are taken too, with the requests to end.
+const sigset_t& runSignals();
+void holdRunSignals();
+void releaseRunSignals();
 
-// Takes the signal with the handler (or SIG_IGN, SIG_DFL); false if it cannot be taken.
-bool handle(int signal, void (*handler)(int), struct sigaction* previous = nullptr);
+// A request to end that came before the program started (its signal), else 0.
+int pendingEndRequest();
 
-// Takes the signals for this run: from now on, a caller's request to end is passed on to
-// the child, or noted before it runs (`leadsGroup`: the launcher's process group is its own,
-// a shell's job, and then the whole group is asked), and neither a reader that went away
-// nor a caller that ignored SIGCHLD can cost the launcher its report.
-void takeSignals(bool leadsGroup);
+// What a signal taken while the program runs asks of the launcher.
+enum class Request { none, childChanged, end, stop };
+Request requestIn(const siginfo_t& info);
 
-// The signals the child starts with at their default: those the launcher changed for
-// itself, which the child gets as the launcher was given them.
-sigset_t childDefaults();
-
-// The requests to end and to stop that come while the child runs: blocked until its pid is
-// known, so that none is lost in between.
-sigset_t runSignals();
-
-// Signals the launcher takes for a while, each given back as it was found when the
-// taking ends (or sooner, with giveBack).
-class TakenSignals {
-public:
-    TakenSignals() { sigemptyset(&taken_); }
-    ~TakenSignals() { giveBack(); }
-    TakenSignals(const TakenSignals&) = delete;
-    TakenSignals& operator=(const TakenSignals&) = delete;
-
-    // Takes the signal with the handler, unless the caller ignored it: it stays ignored.
-    void take(int signal, void (*handler)(int, siginfo_t*, void*));
-    void giveBack();
-    const sigset_t& taken() const { return taken_; }
-
-private:
-    struct sigaction previous_[NSIG] {};
-    sigset_t taken_{};
-};
-
-// While the child runs: Ctrl-C, Ctrl-\ and Ctrl-Z are the child's, and the launcher
-// follows; the same signals sent by another process to the launcher are passed on.
-class ChildSignals {
-public:
-    ChildSignals();
-
-private:
-    TakenSignals taken_;
-};
+// Passes a request to end on to the program, or to the whole job when the launcher leads
+// it, with a SIGCONT so that a stopped program sees it too.
+void passOnEnd(pid_t child, int signal);
 
 // While the launcher waits for a key: every signal that would end or stop it and was not
-// ignored is taken, and let through only inside ppoll, so that none comes unseen just
-// before it. The requests to end finish the wait.
-class WaitSignals {
+// ignored is blocked, and comes as a descriptor to read from beside the terminal.
+class KeySignals {
 public:
-    WaitSignals();
-    ~WaitSignals();
-    WaitSignals(const WaitSignals&) = delete;
-    WaitSignals& operator=(const WaitSignals&) = delete;
+    KeySignals();
+    ~KeySignals();
+    KeySignals(const KeySignals&) = delete;
+    KeySignals& operator=(const KeySignals&) = delete;
 
-    // The mask under which signals may come.
-    const sigset_t* open() const { return &open_; }
-    // A signal that came and would end the launcher, or stop it; else 0. Each is read once.
-    int endingSignal();
-    int stoppingSignal();
+    int descriptor() const { return descriptor_; }
+    // The next signal that came, else 0.
+    int next();
 
 private:
-    TakenSignals taken_;
-    sigset_t open_{};
+    sigset_t before_{};
+    int descriptor_ = -1;
 };
+
+bool isStop(int signal);
+// SIGTERM and SIGHUP end the key wait as they end a run; the launcher still returns the
+// program's exit code.
+bool endsTheWait(int signal);
 
 // Takes the signal as the system would, now: ends or stops the process; returns if the
 // process goes on (continued, or the signal did nothing).
 void undergo(int signal);
+
+// The processes of a run ---------------------------------------------------------------
+
+// The parent of a process, as /proc tells it; 0 when it cannot be told.
+pid_t parentOf(pid_t process);
+
+// Whether the launcher adopts what the program leaves behind, so that everything the
+// program starts stays its descendant, whoever's child it was.
+void adoptOrphans(bool adopt);
+
+// The resident memory of the launcher's descendants, in MiB: the sum of what each holds
+// now, or the highest mark a single one reached, whichever is more; below 0 without /proc.
+double descendantsMegabytes();
+
+// Ends every descendant of the launcher with SIGKILL, until none is left that was not sent
+// it: one that forks meanwhile is caught on the next pass.
+void killDescendants();
 
 // Streams ------------------------------------------------------------------------------
 
 // Writes all of the text, or as much as the file takes before it fails (false, errno
 // says why); waits for a file that another process left non-blocking to take more.
 bool writeAll(int file, const char* text, std::size_t size);
-
-// The system's reason, in the user's words: the launcher's own for those a learner meets,
-// else the system's.
-const char* reasonWords(int error);
 
 }  // namespace posix

@@ -1,9 +1,10 @@
-// The child on POSIX systems: started with the launcher's own arguments, followed as a
-// shell follows its job (its stops, its hold on the terminal), and reported as it ended.
+// The program on POSIX systems: started with the launcher's own arguments, in the
+// launcher's own process group, followed as a shell follows its job (its stops, its hold
+// on the terminal) in one loop that takes every signal synchronously, and reported as it
+// ended.
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -22,59 +23,33 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "../compose.h"
 #include "../platform.h"
-#include "../texts.h"
 #include "internal.h"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX asks us to declare it
 
-namespace {
-
 using posix::terminal;
 
-// Adds to a line of the launcher's own, as much as fits.
-void append(char* line, std::size_t size, const char* format, ...)
-{
-    const std::size_t used = std::strlen(line);
-    va_list figures;
-    va_start(figures, format);
-    std::vsnprintf(line + used, size - used, format, figures);
-    va_end(figures);
-}
+// What the launcher knows of the program it runs.
+struct Program {
+    pid_t child;
+    bool wholeTree;          // everything it starts is followed, and ended with it
+    timespec started;
+    timespec endSeen;
+    bool ended;              // its end has been seen (and it has been reaped)
+    bool foreground;         // the launcher was the terminal's foreground job as it ran
+    bool modesKnown;
+    termios found;           // the terminal's modes before the run, when ours to know
+    int status;
+    double cpuSeconds;       // of all that was reaped: the program and what the launcher adopted
+    long peakKibibytes;      // the highest mark the system kept of any of them
+    bool askedToEnd;
+};
 
-// How a child that a signal killed ended: the signal's number and name, and what it means
-// to one who is learning, where that can be said.
-void describeSignal(int signal, bool coreDumped, char* line, std::size_t size)
-{
-    const char* const abbreviation = sigabbrev_np(signal);
-    if (abbreviation == nullptr) {
-        append(line, size, texts.killedByUnnamed, signal);
-    } else {
-        char name[32];
-        std::snprintf(name, sizeof name, "SIG%s", abbreviation);
-        append(line, size, texts.killedBy, signal, name);
-        for (const SignalWords& known : texts.signalWords) {
-            if (std::strcmp(known.name, name) != 0) continue;
-            append(line, size, texts.words, known.words);
-            break;
-        }
-    }
-    if (coreDumped) append(line, size, "%s", texts.coreDumped);
-}
+namespace {
 
-double seconds(const timeval& time)
-{
-    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-}
-
-ChildEnd failedStart(int error)
-{
-    ChildEnd end{};
-    end.start = error == ENOENT ? Start::notFound : Start::notRunnable;
-    std::snprintf(end.reason, sizeof end.reason, "%s", posix::reasonWords(error));
-    return end;
-}
+// One program runs at a time.
+Program running;
 
 timespec now()
 {
@@ -86,6 +61,11 @@ timespec now()
 double secondsBetween(const timespec& start, const timespec& end)
 {
     return static_cast<double>(end.tv_sec - start.tv_sec) + static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e9;
+}
+
+double seconds(const timeval& time)
+{
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
 }
 
 // Where a program named without a slash is found, as posix_spawnp finds it: the first
@@ -125,12 +105,11 @@ bool looksLikeText(const char* file)
 // these, so they are what the child's C runtime would read from it. Returns 0 or the reason
 // it could not start. The clock starts right before the child is created, with all the
 // launcher's own work done.
-int spawn(const Command& command, const posix_spawnattr_t* attributes, const posix_spawn_file_actions_t* actions,
-          pid_t* child, timespec* started)
+int spawn(const Command& command, const posix_spawnattr_t* attributes, pid_t* child, timespec* started)
 try {
     char* const* const arguments = command.arguments;  // ends with a null, as main's do
     *started = now();
-    int error = posix_spawnp(child, arguments[0], actions, attributes, arguments, environ);
+    int error = posix_spawnp(child, arguments[0], nullptr, attributes, arguments, environ);
     // A file of commands without "#!" is a script for sh, to execvp, env and the shells alike.
     // A folder is no program: said so, as the shells say it.
     if (error == EACCES) {
@@ -143,29 +122,11 @@ try {
         char shell[] = "/bin/sh";
         std::vector<char*> argv{shell, script.data()};
         argv.insert(argv.end(), arguments + 1, arguments + command.count + 1);
-        error = posix_spawn(child, shell, actions, attributes, argv.data(), environ);
+        error = posix_spawn(child, shell, nullptr, attributes, argv.data(), environ);
     }
     return error;
 } catch (const std::bad_alloc&) {
     return ENOMEM;
-}
-
-// The parent of a process, as /proc tells it; 0 when it cannot be told.
-pid_t parentOf(pid_t process)
-{
-    if (process == getpid()) return getppid();
-    char name[32];
-    std::snprintf(name, sizeof name, "/proc/%d/stat", static_cast<int>(process));
-    const int descriptor = open(name, O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return 0;
-    char stat[512];
-    const ssize_t got = read(descriptor, stat, sizeof stat - 1);
-    close(descriptor);
-    stat[got > 0 ? got : 0] = '\0';
-    // After the name, which may hold anything: the state, then the parent.
-    const char* const nameEnd = std::strrchr(stat, ')');
-    int parent = 0;
-    return nameEnd != nullptr && std::sscanf(nameEnd + 1, " %*c %d", &parent) == 1 ? parent : 0;
 }
 
 // Whether a shell with job control watches the launcher's job, to show it stopped and to
@@ -176,7 +137,7 @@ bool watchedByAShell()
 {
     const pid_t group = getpgrp();
     for (pid_t process = getpid(); process > 1;) {
-        const pid_t parent = parentOf(process);
+        const pid_t parent = posix::parentOf(process);
         if (parent <= 0) return false;
         if (getpgid(parent) != group) return getsid(parent) == getsid(0);
         process = parent;
@@ -184,120 +145,74 @@ bool watchedByAShell()
     return false;
 }
 
-// What the launcher knows of a child it runs.
-struct Run {
-    pid_t child = 0;
-    timespec started{};
-    bool foreground = false;         // the launcher was the terminal's foreground job as it ran
-    const termios* found = nullptr;  // the terminal's modes before the run, when ours to know
-    int status = 0;
-    rusage usage{};
-    Verdict verdict = Verdict::none;
-};
-
 // The program stopped (Ctrl-Z, or a stop it sent itself). Under a shell with job control
 // the launcher stops with it, with the terminal as it was found, so that the shell shows
 // the job stopped and takes the terminal back, as sudo does; continued (fg), it gives the
 // program the terminal as the program had it, and continues it. Elsewhere the program
 // stays stopped until it is continued or asked to end.
-void followStop(Run& run, int signal)
+void followStop(Program& program, int signal)
 {
     if (!watchedByAShell()) return;
-    // The group to give the terminal to when the job is in the foreground again: the one
-    // that holds it now, or the program's own job under a limit.
-    const bool programHeld = posix::heldByProgram(run.child);
-    const pid_t holder = programHeld ? tcgetpgrp(terminal) : posix::childGroup;
+    // A program with job control of its own (a shell) may hold the terminal with a group of
+    // its own: it gets it back when the job is in the foreground again.
+    const bool programHeld = posix::heldByProgram(program.child);
+    const pid_t holder = programHeld ? tcgetpgrp(terminal) : 0;
     termios programs{};
     const bool programsKnown = (programHeld || posix::inForeground()) && tcgetattr(terminal, &programs) == 0;
     if (programHeld) posix::giveTerminal(getpgrp());
-    if (run.found != nullptr) posix::restoreModes(*run.found);
+    if (program.modesKnown) posix::restoreModes(program.found);
 
     posix::undergo(signal);
 
     if (posix::inForeground()) {
-        run.foreground = true;
+        program.foreground = true;
         if (programsKnown) tcsetattr(terminal, TCSADRAIN, &programs);
         if (holder > 0 && kill(-holder, 0) == 0) posix::giveTerminal(holder);
     }
-    posix::signalChild(SIGCONT);
+    kill(program.child, SIGCONT);
 }
 
-// Waits for the child to end, following it through its stops. The child's end and its
-// stops are seen at once; `options` may ask for the wait to return if there is neither.
-pid_t waitForChild(Run& run, int options = 0)
+// Counts what a reaped process cost: the system adds to each the processes it reaped itself.
+void count(Program& program, const rusage& usage)
+{
+    program.cpuSeconds += seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    program.peakKibibytes = std::max(program.peakKibibytes, usage.ru_maxrss);
+}
+
+// Takes every change of the launcher's children that has come: the program's stops, which
+// it follows, and its end; and the end of what it left behind, which it adopted. False when
+// the system no longer tells how the program is (errno says why).
+bool reap(Program& program)
 {
     for (;;) {
-        const pid_t waited = wait4(run.child, &run.status, options | WUNTRACED, &run.usage);
-        if (waited < 0 && errno == EINTR) continue;
-        if (waited != run.child || !WIFSTOPPED(run.status)) return waited;
-        followStop(run, WSTOPSIG(run.status));
+        int status = 0;
+        rusage usage{};
+        const pid_t pid = wait4(-1, &status, WNOHANG | WUNTRACED, &usage);
+        if (pid < 0 && errno == EINTR) continue;
+        if (pid < 0) return errno == ECHILD && program.ended;
+        if (pid == 0) return true;
+        if (WIFSTOPPED(status)) {
+            if (pid == program.child) followStop(program, WSTOPSIG(status));
+            continue;
+        }
+        count(program, usage);
+        if (pid != program.child) continue;
+        program.status = status;
+        program.ended = true;
+        program.endSeen = now();
     }
 }
 
-// The child's peak resident memory so far, in MiB, as /proc tells it; below 0 when it
-// cannot be told (no /proc, or a child that has just ended).
-double peakMegabytesOf(pid_t child)
+// Waits for every process the launcher adopted: all it started is gone, and counted.
+void reapAll(Program& program)
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "/proc/%d/status", static_cast<int>(child));
-    const int descriptor = open(name, O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return -1;
-    char status[4096];
-    const ssize_t got = read(descriptor, status, sizeof status - 1);
-    close(descriptor);
-    status[got > 0 ? got : 0] = '\0';
-    const char* const peak = std::strstr(status, "\nVmHWM:");
-    const long kibibytes = peak != nullptr ? std::strtol(peak + 7, nullptr, 10) : 0;
-    return kibibytes > 0 ? static_cast<double>(kibibytes) / 1024 : -1;
-}
-
-// Sleeps until the child ends or stops (SIGCHLD, held back for this), a signal comes, or
-// the seconds have passed (none below 0).
-void awaitChild(double seconds)
-{
-    sigset_t childChanged;
-    sigemptyset(&childChanged);
-    sigaddset(&childChanged, SIGCHLD);
-    const auto whole = static_cast<time_t>(seconds);
-    const timespec timeout{whole, static_cast<long>((seconds - static_cast<double>(whole)) * 1e9)};
-    sigtimedwait(&childChanged, nullptr, seconds >= 0 ? &timeout : nullptr);
-}
-
-// Waits for the child to end within the limits, and ends it, and everything in its process
-// group, as soon as it passes one: the time limit as it comes, the memory at every look,
-// every 10 ms. SIGKILL, so that no handler of the program's can hold it.
-pid_t waitWithin(Run& run, const Limits& limits)
-{
-    constexpr double look = 0.010;
-    bool watchMemory = limits.megabytes > 0, unreadable = false;
     for (;;) {
-        const pid_t waited = waitForChild(run, run.verdict == Verdict::none ? WNOHANG : 0);
-        if (waited != 0) return waited;
-        if (watchMemory) {
-            const double peak = peakMegabytesOf(run.child);
-            // Unread while the child is known to live, not just ended: looked at again
-            // once the wait has said it lives.
-            if (peak < 0 && !unreadable) {
-                unreadable = true;
-                continue;
-            }
-            unreadable = false;
-            if (peak < 0) {
-                say(Stream::err, "%s", texts.cannotMeasure);
-                watchMemory = false;
-            } else if (peak > limits.megabytes) {
-                run.verdict = Verdict::overMemory;
-                posix::signalChild(SIGKILL);
-                continue;
-            }
-        }
-        const double left = limits.seconds - secondsBetween(run.started, now());
-        if (limits.seconds > 0 && left <= 0) {
-            run.verdict = Verdict::overTime;
-            posix::signalChild(SIGKILL);
-            continue;
-        }
-        awaitChild(watchMemory ? std::min(look, limits.seconds > 0 ? left : look) : limits.seconds > 0 ? left : -1);
+        int status = 0;
+        rusage usage{};
+        const pid_t pid = wait4(-1, &status, 0, &usage);
+        if (pid < 0 && errno == EINTR) continue;
+        if (pid < 0) return;
+        count(program, usage);
     }
 }
 
@@ -305,103 +220,137 @@ pid_t waitWithin(Run& run, const Limits& limits)
 
 bool prepareCommand(int count, char* const* arguments, Command& command)
 {
-    command = Command{count, arguments, composeCommandLine(count, arguments), nullptr, false};
-    return command.line != nullptr;
+    // The line is only the reader's: it is composed as it is written.
+    command = Command{count, arguments, nullptr, nullptr, false};
+    return true;
 }
 
-void releaseCommand(Command& command)
-{
-    std::free(command.line);
-    command.line = nullptr;
-}
+void releaseCommand(Command&) {}
 
-ChildEnd runChild(Command& command, const Limits& limits)
+Started startProgram(Command& command, bool wholeTree)
 {
-    // Ctrl-C, Ctrl-\ and Ctrl-Z are for the child while it runs, as under system(); the
-    // child starts with every signal as we were given it. With a limit, the child's end
-    // is awaited as SIGCHLD, held back until then.
-    const bool limited = limits.seconds > 0 || limits.megabytes > 0;
-    const posix::ChildSignals childSignals;
-    sigset_t held = posix::runSignals();
-    if (limited) sigaddset(&held, SIGCHLD);
-    sigset_t mask;
-    sigprocmask(SIG_BLOCK, &held, &mask);
-    if (posix::endRequested != 0) {
-        sigprocmask(SIG_SETMASK, &mask, nullptr);
-        ChildEnd end{};
-        end.start = Start::endAsked;
-        end.exitCode = 128 + posix::endRequested;
-        return end;
+    Started started{};
+    // Asked to end while the running line was written: nothing is started.
+    if (const int signal = posix::pendingEndRequest(); signal != 0) {
+        started.start = Start::endAsked;
+        started.reason = signal;
+        return started;
     }
 
+    // Ctrl-C, Ctrl-\ and Ctrl-Z are for the program while it runs, as under system(); the
+    // program starts with every signal as we were given it, in our process group, so that
+    // the terminal and the shell see it as the job it is part of.
+    posix::holdRunSignals();
+    Program& program = running;
+    program = Program{};
+    program.wholeTree = wholeTree;
     // A program that dies of a signal cannot put back what it did to the terminal: as the
     // shells do, we put back the modes it had before the program ran.
-    termios modes{};
-    const bool foreground = posix::inForeground();
-    const bool modesKnown = foreground && tcgetattr(terminal, &modes) == 0;
+    program.foreground = posix::inForeground();
+    program.modesKnown = program.foreground && tcgetattr(terminal, &program.found) == 0;
+    if (wholeTree) posix::adoptOrphans(true);
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    const sigset_t defaults = posix::childDefaults();
+    const sigset_t defaults = posix::programDefaults();
     posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &mask);
-    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
-    // With a limit, the child runs in a process group of its own, as a shell runs a job, so
-    // that it ends with everything it started: the terminal's foreground while it runs, when
-    // it is ours to give.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (limited) {
-        flags |= POSIX_SPAWN_SETPGROUP;
-        if (foreground) posix_spawn_file_actions_addtcsetpgrp_np(&actions, terminal);
-    }
-    posix_spawnattr_setflags(&attributes, flags);
-
-    Run run;
-    run.foreground = foreground;
-    run.found = modesKnown ? &modes : nullptr;
-    run.started = now();
-    const int error = spawn(command, &attributes, &actions, &run.child, &run.started);
-    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_setsigmask(&attributes, &posix::programMask());
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    program.started = now();
+    const int error = spawn(command, &attributes, &program.child, &program.started);
     posix_spawnattr_destroy(&attributes);
     if (error == 0) {
-        posix::runningChild = run.child;
-        posix::childGroup = limited ? run.child : 0;
+        started.start = Start::ran;
+        started.program = &program;
+        return started;
     }
-    sigset_t running = mask;
-    if (limited) sigaddset(&running, SIGCHLD);
-    sigprocmask(SIG_SETMASK, &running, nullptr);
+    if (wholeTree) posix::adoptOrphans(false);
+    posix::releaseRunSignals();
+    started.start = error == ENOENT ? Start::notFound : Start::notRunnable;
+    started.reason = error;
+    started.seconds = secondsBetween(program.started, now());
+    return started;
+}
 
-    ChildEnd end{};
-    if (error != 0) {
-        end = failedStart(error);
-    } else if ((limited ? waitWithin(run, limits) : waitForChild(run)) < 0) {
-        end.start = Start::lost;
-        std::snprintf(end.reason, sizeof end.reason, "%s", posix::reasonWords(errno));
-    } else {
-        end.start = Start::ran;
+double secondsRunning(const Program& program)
+{
+    return secondsBetween(program.started, program.ended ? program.endSeen : now());
+}
+
+Awaited awaitProgram(Program& program, double until, int& reason)
+{
+    for (;;) {
+        if (program.ended) return Awaited::ended;
+        timespec timeout{};
+        if (until >= 0) {
+            const double left = std::max(until - secondsRunning(program), 0.0);
+            const auto whole = static_cast<time_t>(left);
+            timeout = {whole, static_cast<long>((left - static_cast<double>(whole)) * 1e9)};
+        }
+        siginfo_t info{};
+        const int signal = sigtimedwait(&posix::runSignals(), &info, until >= 0 ? &timeout : nullptr);
+        if (signal < 0 && errno == EINTR) continue;
+        if (signal < 0 && errno == EAGAIN) return Awaited::timedOut;
+        if (signal < 0) {
+            reason = errno;
+            return Awaited::lost;
+        }
+        switch (posix::requestIn(info)) {
+        case posix::Request::childChanged:
+            if (!reap(program)) {
+                reason = errno;
+                return Awaited::lost;
+            }
+            break;
+        case posix::Request::end:
+            program.askedToEnd = true;
+            posix::passOnEnd(program.child, signal);
+            break;
+        case posix::Request::stop:
+            // A stop sent to the launcher alone is the program's; the launcher stops once the
+            // program has.
+            kill(program.child, signal);
+            break;
+        case posix::Request::none:
+            break;
+        }
     }
-    end.seconds = secondsBetween(run.started, now());
-    posix::runningChild = 0;
-    posix::childGroup = 0;
-    sigprocmask(SIG_SETMASK, &mask, nullptr);
-    if (end.start != Start::ran) return end;
+}
 
-    // A program that made its own group the terminal's foreground (a shell, say), or that
-    // we gave it to, and ended leaves it to nobody: as a shell does when its job ends, we
-    // take it back.
-    if (run.foreground && posix::heldByProgram(run.child)) posix::giveTerminal(getpgrp());
+double treeMegabytes(Program&) { return posix::descendantsMegabytes(); }
 
-    const int status = run.status;
-    end.verdict = run.verdict;
-    // A child killed by a signal ends as the shells report it: 128 + the signal.
-    end.exitCode = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+void endTree(Program&) { posix::killDescendants(); }
+
+Ending finishProgram(Program* ran)
+{
+    Program& program = *ran;
+    // Under a limit, what the program left running ends with it, as a judge ends it, and
+    // everything adopted is reaped and counted.
+    if (program.wholeTree) {
+        posix::killDescendants();
+        reapAll(program);
+        posix::adoptOrphans(false);
+    }
+    // A program that made its own group the terminal's foreground (a shell, say) and ended
+    // leaves it to nobody: as a shell does when its job ends, we take it back.
+    if (program.foreground && posix::heldByProgram(program.child)) posix::giveTerminal(getpgrp());
+    posix::releaseRunSignals();
+
+    Ending ending{};
+    ending.askedToEnd = program.askedToEnd;
+    ending.cpuSeconds = -1;
+    ending.peakMegabytes = -1;
+    if (!program.ended) return ending;
+    const int status = program.status;
+    // A program killed by a signal ends as the shells report it: 128 + the signal.
+    ending.exitCode = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
     if (WIFSIGNALED(status)) {
-        describeSignal(WTERMSIG(status), WCOREDUMP(status), end.ending, sizeof end.ending);
-        if (modesKnown) posix::restoreModes(modes);
+        ending.signal = WTERMSIG(status);
+        ending.coreDumped = WCOREDUMP(status);
+        if (program.modesKnown) posix::restoreModes(program.found);
     }
-    end.cpuSeconds = seconds(run.usage.ru_utime) + seconds(run.usage.ru_stime);
+    ending.cpuSeconds = program.cpuSeconds;
     // Linux counts it in KiB; no program that ran takes none.
-    end.peakMegabytes = run.usage.ru_maxrss > 0 ? static_cast<double>(run.usage.ru_maxrss) / 1024 : -1;
-    return end;
+    if (program.peakKibibytes > 0) ending.peakMegabytes = static_cast<double>(program.peakKibibytes) / 1024;
+    return ending;
 }

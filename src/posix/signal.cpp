@@ -1,22 +1,20 @@
-// Signals. What a caller asks of the launcher while the program runs, it asks of the
-// program, as timeout and sudo pass it on; the terminal's keys already reach the program
-// and the launcher follows where they lead it. At the key wait, a signal ends or stops the
-// launcher as it would any program, once the terminal is put back.
+// Signals. The launcher takes every signal it acts on synchronously: blocked, and taken in
+// its own loops (the run's sigtimedwait, the key wait's signalfd), as timeout does. No
+// handler runs at an unknown moment, and nothing is ever sent to a child already reaped.
+// What a caller asks of the launcher while the program runs, it asks of the program; the
+// terminal's keys already reach the program, and the launcher follows where they lead it.
 
 #include <cerrno>
 #include <csignal>
-#include <initializer_list>
+#include <span>
 
 #include <signal.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include "internal.h"
 
 namespace posix {
-
-volatile sig_atomic_t runningChild;
-volatile sig_atomic_t childGroup;
-volatile sig_atomic_t endRequested;
 
 namespace {
 
@@ -28,72 +26,12 @@ constexpr int endRequests[] = {SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM, SIGVT
 constexpr int keyRequests[] = {SIGINT, SIGQUIT};
 constexpr int stops[] = {SIGTSTP, SIGTTIN, SIGTTOU};
 
-bool leadsOwnGroup = false;
 bool pipeIgnored = false;  // SIGPIPE was ignored when we were started
-
-bool sentByAProcess(const siginfo_t* info) { return info->si_code == SI_USER || info->si_code == SI_QUEUE; }
-
-// As timeout does, the request goes to the whole job when we lead it, so that nothing the
-// program started lingers; never to a group we do not lead. A stopped program would not
-// see it until continued.
-void passOnEnd(int signal)
-{
-    const int interrupted = errno;
-    endRequested = signal;
-    if (runningChild > 0) {
-        signalChild(signal);
-        signalChild(SIGCONT);
-        if (leadsOwnGroup && childGroup == 0) {
-            // We are in the group too, and have the request already.
-            handle(signal, SIG_IGN);
-            kill(0, signal);
-            kill(0, SIGCONT);
-        }
-    }
-    errno = interrupted;
-}
-
-void passOnEndIfSent(int signal, siginfo_t* info, void*)
-{
-    if (sentByAProcess(info)) passOnEnd(signal);
-}
-
-// A stop sent to the launcher alone is the program's; the launcher stops once the program
-// has (see process.cpp).
-void passOnStopIfSent(int signal, siginfo_t* info, void*)
-{
-    const int interrupted = errno;
-    if (sentByAProcess(info)) signalChild(signal);
-    errno = interrupted;
-}
-
-// The launcher's state while it waits for a key: what a signal asked of it.
-volatile sig_atomic_t pendingEnd;   // a signal that would end the process
-volatile sig_atomic_t pendingStop;  // one that would stop it
-
-void noteWhileWaiting(int signal, siginfo_t*, void*)
-{
-    if (signal == SIGTSTP || signal == SIGTTIN || signal == SIGTTOU) pendingStop = signal;
-    else if (signal != SIGCONT) pendingEnd = signal;
-}
-
-// Signals the key wait leaves alone: those nobody can take, those that mean nothing to it,
-// and SIGTERM and SIGHUP, which end it as they end a run.
-bool leftAloneByTheWait(int signal)
-{
-    for (int left : {SIGKILL, SIGSTOP, SIGTERM, SIGHUP, SIGCHLD, SIGURG, SIGWINCH, SIGPIPE}) {
-        if (signal == left) return true;
-    }
-    return false;
-}
-
-}  // namespace
-
-void signalChild(int signal)
-{
-    const pid_t child = runningChild, group = childGroup;
-    if (child > 0) kill(group > 0 ? -group : child, signal);
-}
+bool leadsOwnGroup = false;
+sigset_t found;            // the signals blocked when we were started: the program's too
+sigset_t requests;         // the requests to end, taken from the start to the end
+sigset_t whileRunning;     // and with them, while the program runs, its stops and its end
+sigset_t held;             // what is blocked but while the program runs
 
 bool isIgnored(int signal)
 {
@@ -102,18 +40,36 @@ bool isIgnored(int signal)
     return current.sa_handler == SIG_IGN;
 }
 
-bool handle(int signal, void (*handler)(int), struct sigaction* previous)
+// One the caller ignored stays ignored: it did not want it to end anything.
+void addUnlessIgnored(sigset_t& set, std::span<const int> signals)
 {
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    // A write or a wait that a signal interrupts goes on; the key wait's ppoll still
-    // returns, as poll calls are never restarted.
-    action.sa_flags = SA_RESTART;
-    return sigaction(signal, &action, previous) == 0;
+    for (int signal : signals) {
+        if (!isIgnored(signal)) sigaddset(&set, signal);
+    }
 }
 
-void takeSignals(bool leadsGroup)
+bool isOneOf(int signal, std::span<const int> signals)
+{
+    for (int one : signals) {
+        if (signal == one) return true;
+    }
+    return false;
+}
+
+bool sentByAProcess(const siginfo_t& info)
+{
+    return (info.si_code == SI_USER || info.si_code == SI_QUEUE) && info.si_pid != getpid();
+}
+
+bool sentByUs(const siginfo_t& info) { return info.si_code == SI_USER && info.si_pid == getpid(); }
+
+// Signals the key wait leaves alone: those nobody can take, and those that mean nothing to
+// it (SIGPIPE is ignored: a reader that went away costs only the launcher's lines).
+constexpr int leftAloneByTheWait[] = {SIGKILL, SIGSTOP, SIGCHLD, SIGURG, SIGWINCH, SIGPIPE, SIGCONT};
+
+}  // namespace
+
+void takeSignals()
 {
     // A reader that has gone away must not kill us: our writes fail quietly instead.
     pipeIgnored = isIgnored(SIGPIPE);
@@ -121,14 +77,20 @@ void takeSignals(bool leadsGroup)
     // A caller may have left SIGCHLD ignored, and then the system would reap the child
     // itself and keep from us how it ended. The child gets the default as well.
     std::signal(SIGCHLD, SIG_DFL);
-    leadsOwnGroup = leadsGroup;
-    // One that the caller ignored stays ignored: it did not want it to end anything.
-    for (int signal : endRequests) {
-        if (!isIgnored(signal)) handle(signal, passOnEnd);
-    }
+    leadsOwnGroup = getpgrp() == getpid();
+    sigemptyset(&requests);
+    addUnlessIgnored(requests, endRequests);
+    addUnlessIgnored(requests, keyRequests);
+    whileRunning = requests;
+    addUnlessIgnored(whileRunning, stops);
+    sigaddset(&whileRunning, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &requests, &found);
+    sigprocmask(SIG_BLOCK, nullptr, &held);
 }
 
-sigset_t childDefaults()
+const sigset_t& programMask() { return found; }
+
+sigset_t programDefaults()
 {
     sigset_t defaults;
     sigemptyset(&defaults);
@@ -136,79 +98,78 @@ sigset_t childDefaults()
     return defaults;
 }
 
-sigset_t runSignals()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal : endRequests) sigaddset(&set, signal);
-    for (int signal : keyRequests) sigaddset(&set, signal);
-    for (int signal : stops) sigaddset(&set, signal);
-    return set;
-}
+const sigset_t& runSignals() { return whileRunning; }
 
-void TakenSignals::take(int signal, void (*handler)(int, siginfo_t*, void*))
-{
-    if (isIgnored(signal)) return;
-    struct sigaction action {};
-    action.sa_sigaction = handler;
-    sigemptyset(&action.sa_mask);
-    // A write or a wait that a signal interrupts goes on; ppoll still returns.
-    action.sa_flags = SA_SIGINFO | SA_RESTART;
-    if (sigaction(signal, &action, &previous_[signal]) == 0) sigaddset(&taken_, signal);
-}
+void holdRunSignals() { sigprocmask(SIG_BLOCK, &whileRunning, nullptr); }
 
-void TakenSignals::giveBack()
+void releaseRunSignals() { sigprocmask(SIG_SETMASK, &held, nullptr); }
+
+int pendingEndRequest()
 {
-    for (int signal = 1; signal < NSIG; ++signal) {
-        if (sigismember(&taken_, signal) == 1) sigaction(signal, &previous_[signal], nullptr);
+    const timespec now{0, 0};
+    siginfo_t info{};
+    for (;;) {
+        const int signal = sigtimedwait(&requests, &info, &now);
+        if (signal < 0) return 0;
+        // Ctrl-C before there is a program to take it asks the launcher itself to end.
+        if (!sentByUs(info)) return signal;
     }
-    sigemptyset(&taken_);
 }
 
-ChildSignals::ChildSignals()
+Request requestIn(const siginfo_t& info)
 {
-    for (int signal : keyRequests) taken_.take(signal, passOnEndIfSent);
-    for (int signal : stops) taken_.take(signal, passOnStopIfSent);
+    const int signal = info.si_signo;
+    if (signal == SIGCHLD) return Request::childChanged;
+    if (sentByUs(info)) return Request::none;
+    if (isOneOf(signal, endRequests)) return Request::end;
+    if (!sentByAProcess(info)) return Request::none;
+    return isOneOf(signal, keyRequests) ? Request::end : Request::stop;
 }
 
-WaitSignals::WaitSignals()
+void passOnEnd(pid_t child, int signal)
 {
-    pendingEnd = 0;
-    pendingStop = 0;
+    // As timeout does, the request goes to the whole job when we lead it, so that nothing
+    // the program started lingers; never to a group we do not lead. A stopped program would
+    // not see it until continued. We have it already: the copy that comes back is dropped.
+    const pid_t to = leadsOwnGroup ? 0 : child;
+    kill(to, signal);
+    kill(to, SIGCONT);
+}
+
+KeySignals::KeySignals()
+{
+    sigset_t taken;
+    sigemptyset(&taken);
     for (int signal = 1; signal < NSIG; ++signal) {
-        if (!leftAloneByTheWait(signal)) taken_.take(signal, noteWhileWaiting);
+        if (!isOneOf(signal, leftAloneByTheWait) && !isIgnored(signal)) sigaddset(&taken, signal);
     }
-    sigset_t blocked = taken_.taken();
-    sigaddset(&blocked, SIGTERM);
-    sigaddset(&blocked, SIGHUP);
-    sigprocmask(SIG_BLOCK, &blocked, &open_);
+    sigprocmask(SIG_BLOCK, &taken, &before_);
+    descriptor_ = signalfd(-1, &taken, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
-WaitSignals::~WaitSignals()
+KeySignals::~KeySignals()
 {
-    // A signal held back until now comes to the disposition it was found with.
-    taken_.giveBack();
-    sigprocmask(SIG_SETMASK, &open_, nullptr);
+    if (descriptor_ >= 0) close(descriptor_);
+    sigprocmask(SIG_SETMASK, &before_, nullptr);
 }
 
-int WaitSignals::endingSignal()
+int KeySignals::next()
 {
-    const int signal = pendingEnd;
-    pendingEnd = 0;
-    return signal;
+    signalfd_siginfo info{};
+    for (;;) {
+        const ssize_t got = read(descriptor_, &info, sizeof info);
+        if (got == static_cast<ssize_t>(sizeof info)) return static_cast<int>(info.ssi_signo);
+        if (got < 0 && errno == EINTR) continue;
+        return 0;
+    }
 }
 
-int WaitSignals::stoppingSignal()
-{
-    const int signal = pendingStop;
-    pendingStop = 0;
-    return signal;
-}
+bool isStop(int signal) { return isOneOf(signal, stops); }
+
+bool endsTheWait(int signal) { return signal == SIGTERM || signal == SIGHUP; }
 
 void undergo(int signal)
 {
-    struct sigaction ours {};
-    handle(signal, SIG_DFL, &ours);
     sigset_t one, before;
     sigemptyset(&one);
     sigaddset(&one, signal);
@@ -216,7 +177,6 @@ void undergo(int signal)
     raise(signal);
     sigprocmask(SIG_UNBLOCK, &one, nullptr);  // taken here
     sigprocmask(SIG_SETMASK, &before, nullptr);
-    sigaction(signal, &ours, nullptr);
 }
 
 }  // namespace posix

@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "../compose.h"
 #include "../platform.h"
 #include "../texts.h"
 #include "internal.h"
@@ -37,15 +38,6 @@ bool writeAll(int file, const char* text, std::size_t size)
     return true;
 }
 
-const char* reasonWords(int error)
-{
-    const char* const name = strerrorname_np(error);
-    for (const ErrorWords& known : texts.errorWords) {
-        if (name != nullptr && std::strcmp(known.name, name) == 0) return known.words;
-    }
-    return std::strerror(error);
-}
-
 }  // namespace posix
 
 namespace {
@@ -58,21 +50,54 @@ int writingFailed = 0;  // why the last of the launcher's lines could not be wri
 
 bool say(Stream stream, const char* format, ...)
 {
-    char text[2048];  // every line of the launcher's own is shorter
+    // Most lines fit here; a longer one (a long name in it) gets room of its own.
+    char line[2048];
+    char* text = line;
     va_list figures;
     va_start(figures, format);
-    std::vsnprintf(text, sizeof text, format, figures);
+    va_list again;
+    va_copy(again, figures);
+    const int length = std::vsnprintf(line, sizeof line, format, figures);
     va_end(figures);
-    const bool written = posix::writeAll(fileOf(stream), text, std::strlen(text));
+    if (length >= static_cast<int>(sizeof line)) {
+        text = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 1));
+        if (text != nullptr) std::vsnprintf(text, static_cast<std::size_t>(length) + 1, format, again);
+        else text = line;  // what fits, rather than nothing
+    }
+    va_end(again);
+    const bool written = length >= 0 && posix::writeAll(fileOf(stream), text, std::strlen(text));
     if (!written) writingFailed = errno;
+    if (text != line) std::free(text);
     return written;
 }
 
-const char* whyWritingFailed() { return posix::reasonWords(writingFailed); }
+const char* whyWritingFailed() { return systemWords(writingFailed); }
 
-void sayCommandLine(Stream stream, const char* commandLine)
+const char* systemWords(int error)
 {
-    posix::writeAll(fileOf(stream), commandLine, std::strlen(commandLine));
+    const char* const name = strerrorname_np(error);
+    for (const ErrorWords& known : texts.errorWords) {
+        if (name != nullptr && std::strcmp(known.name, name) == 0) return known.words;
+    }
+    return std::strerror(error);
+}
+
+const char* signalName(int signal)
+{
+    static char name[32];
+    const char* const abbreviation = sigabbrev_np(signal);
+    if (abbreviation == nullptr) return nullptr;
+    std::snprintf(name, sizeof name, "SIG%s", abbreviation);
+    return name;
+}
+
+void sayCommandLine(Stream stream, const Command& command)
+{
+    const int file = fileOf(stream);
+    const auto write = [file](const char* text, std::size_t size) { posix::writeAll(file, text, size); };
+    Streamed<char, decltype(write)> out{write};
+    for (int i = 0; i < command.count; ++i) quoteArgument(command.arguments[i], out);
+    out.drain();
 }
 
 const char* setting(const char* name) { return std::getenv(name); }
@@ -86,4 +111,5 @@ const char* messagesLocale()
     return nullptr;
 }
 
-Utf8::Utf8(const char* text) : text_(text), converted_{} {}
+Utf8::Utf8(const char* text) : text_(text) {}
+Utf8::~Utf8() = default;

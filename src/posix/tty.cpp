@@ -33,13 +33,15 @@ bool takesEscapes()
 
 void tell(const char* text) { writeAll(terminal, text, std::strlen(text)); }
 
-// Reads what one key press sends; 0 when a signal came first, below 0 when the terminal
-// has nothing more to give (hung up, say).
-ssize_t readKey(const WaitSignals& signals, char* key, std::size_t size)
+// Reads what one key press sends; 0 when a signal came first (`signal` says which), below 0
+// when the terminal has nothing more to give (hung up, say).
+ssize_t readKey(KeySignals& signals, char* key, std::size_t size, int& signal)
 {
-    pollfd ready{terminal, POLLIN, 0};
-    const int events = ppoll(&ready, 1, nullptr, signals.open());
+    pollfd ready[] = {{terminal, POLLIN, 0}, {signals.descriptor(), POLLIN, 0}};
+    const int events = poll(ready, 2, -1);
     if (events < 0) return errno == EINTR ? 0 : -1;
+    if (ready[1].revents != 0 && (signal = signals.next()) != 0) return 0;
+    if (ready[0].revents == 0) return 0;
     const ssize_t got = read(terminal, key, size);
     if (got < 0 && errno == EINTR) return 0;
     return got == 0 ? -1 : got;
@@ -82,7 +84,7 @@ using posix::terminal;
 
 void claimConsole(const char* title)
 {
-    posix::takeSignals(getpgrp() == getpid());
+    posix::takeSignals();
 
     terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (terminal < 0) return;
@@ -120,7 +122,7 @@ void waitForKey()
     // Only the terminal that shows the prompt has someone to press a key; without one (an
     // IDE's pipes, CI, a log file) there is no window to hold open. Whatever the input is,
     // the key is read from the terminal.
-    if (!posix::showsOutput || posix::endRequested != 0 || !inForeground()) return;
+    if (!posix::showsOutput || !inForeground()) return;
     termios saved{};
     if (tcgetattr(terminal, &saved) != 0) return;
 
@@ -131,22 +133,27 @@ void waitForKey()
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
 
-    posix::WaitSignals signals;
+    posix::KeySignals signals;
     char key[32];
     ssize_t got = 0;
-    int ending = 0;
-    while (got == 0 && posix::endRequested == 0 && (ending = signals.endingSignal()) == 0) {
-        // Stopped, the launcher gives the terminal back to the shell as it found it, and
-        // waits on once it is the foreground job again (fg), as less and vi do.
-        const int stop = signals.stoppingSignal();
-        if (stop != 0 || !inForeground()) {
+    int signal = 0;
+    for (;;) {
+        if (!inForeground()) {
             posix::restoreModes(saved);
-            posix::undergo(stop != 0 ? stop : SIGTTIN);
+            posix::undergo(SIGTTIN);
             if (!inForeground()) break;
         }
         // TCSAFLUSH drops what was typed before the prompt: only a key pressed now counts.
         if (tcsetattr(terminal, TCSAFLUSH, &raw) != 0) break;
-        got = posix::readKey(signals, key, sizeof key);
+        got = posix::readKey(signals, key, sizeof key, signal);
+        if (got != 0 || (signal != 0 && !posix::isStop(signal))) break;
+        if (signal == 0) continue;
+        // Stopped, the launcher gives the terminal back to the shell as it found it, and
+        // waits on once it is the foreground job again (fg), as less and vi do.
+        posix::restoreModes(saved);
+        posix::undergo(signal);
+        signal = 0;
+        if (!inForeground()) break;
     }
     // An arrow or function key sends several bytes; let them arrive and drop them all, so
     // that none is left for the shell.
@@ -161,9 +168,9 @@ void waitForKey()
     }
 
     // A signal that ends the launcher finds the terminal and its title as they were found,
-    // and then ends it as it would have.
-    if (ending != 0) {
+    // and then ends it as it would have; SIGTERM and SIGHUP end only the wait.
+    if (signal != 0 && !posix::endsTheWait(signal)) {
         releaseConsole();
-        posix::undergo(ending);
+        posix::undergo(signal);
     }
 }

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include <windows.h>
@@ -12,7 +13,6 @@
 #include "../texts.h"
 #include "internal.h"
 
-using windows::failedStart;
 using windows::longestCommandLine;
 using windows::longestPath;
 
@@ -125,6 +125,9 @@ wchar_t* composeForCmd(const wchar_t* program, int count, wchar_t* const* argume
     return line;
 }
 
+// Why a command was refused, a line of the launcher's own.
+char refusal[1024];
+
 // What cmd cannot be given literally even in quotes: a quote ends them, a percent sign
 // expands a variable, and a line break ends the command. Whether an argument holds one (0
 // is the program itself), and then a line that says which and why.
@@ -161,20 +164,21 @@ wchar_t* cmdRunning(const wchar_t* line, wchar_t* shell)
 
 }  // namespace
 
-// Readies the command to start; false, and why in `end`, when it cannot be.
-bool windows::readyToStart(Command& command, Startable& startable, ChildEnd& end)
+// Readies the command to start; false, and why in `started`, when it cannot be.
+bool windows::readyToStart(Command& command, Startable& startable, Started& started)
 {
     if (command.program == nullptr) {
-        end = failedStart(ERROR_FILE_NOT_FOUND, command.arguments[0]);
+        started.start = Start::notFound;
+        started.reason = ERROR_FILE_NOT_FOUND;
         return false;
     }
-    if (command.batch && refusedForCmd(command, end.reason, sizeof end.reason)) {
-        end.start = Start::refused;
-        return false;
-    }
+    started.start = Start::refused;
+    started.refusal = refusal;
+    if (command.batch && refusedForCmd(command, refusal, sizeof refusal)) return false;
     startable.owned = command.batch ? cmdRunning(command.line, startable.shell) : nullptr;
     if (command.batch && startable.owned == nullptr) {
-        end = failedStart(GetLastError(), command.arguments[0]);
+        started.start = Start::notRunnable;
+        started.reason = static_cast<int>(GetLastError());
         return false;
     }
     startable.line = command.batch ? startable.owned : command.line;
@@ -183,9 +187,15 @@ bool windows::readyToStart(Command& command, Startable& startable, ChildEnd& end
     const std::size_t length = std::wcslen(startable.line);
     if (length < longestCommandLine) return true;
     std::free(startable.owned);
-    end.start = Start::notRunnable;
-    _snprintf(end.reason, sizeof end.reason - 1, texts.tooLong, static_cast<unsigned>(length),
+    const Utf8 program(command.arguments[0]);
+    char tooLong[256];
+    _snprintf(tooLong, sizeof tooLong - 1, texts.tooLong, static_cast<unsigned>(length),
               static_cast<unsigned>(longestCommandLine - 1));
+    tooLong[sizeof tooLong - 1] = 0;
+    _snprintf(refusal, sizeof refusal - 1, texts.cannotStart, program.text(), tooLong);
+    refusal[sizeof refusal - 1] = 0;
+    // The line ends where the report's line begins.
+    if (const std::size_t end = std::strlen(refusal); end > 0 && refusal[end - 1] == '\n') refusal[end - 1] = 0;
     return false;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 
 #include <conio.h>
@@ -71,57 +72,33 @@ bool sayUnits(Stream stream, const wchar_t* text)
     return written;
 }
 
-// The UTF-16 form of the launcher's own text, which is never longer than this.
-struct Wide {
+// The UTF-16 form of UTF-8 text, whole: most of the launcher's lines fit in the room of its
+// own, a longer one gets room of its size.
+class Wide {
+public:
     explicit Wide(const char* utf8)
     {
-        if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, sizeof text / sizeof *text) == 0) *text = 0;
+        int size = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, line_, sizeof line_ / sizeof *line_);
+        if (size == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+            size = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+            longer_ = static_cast<wchar_t*>(std::malloc(static_cast<std::size_t>(size) * sizeof(wchar_t)));
+            if (longer_ != nullptr) MultiByteToWideChar(CP_UTF8, 0, utf8, -1, longer_, size);
+        }
+        if (size == 0) *line_ = 0;
     }
-    wchar_t text[2048];
+    ~Wide() { std::free(longer_); }
+    Wide(const Wide&) = delete;
+    Wide& operator=(const Wide&) = delete;
+    const wchar_t* text() const { return longer_ != nullptr ? longer_ : line_; }
+
+private:
+    wchar_t line_[2048];
+    wchar_t* longer_ = nullptr;
 };
 
-}  // namespace
-
-void claimConsole(const char* title)
-{
-    // An empty title reads as 0 units with no error; without a console, the call fails.
-    SetLastError(ERROR_SUCCESS);
-    titleFound = GetConsoleTitleW(foundTitle, sizeof foundTitle / sizeof *foundTitle) > 0 ||
-                 GetLastError() == ERROR_SUCCESS;
-    SetConsoleTitleW(Wide(title).text);
-}
-
-// A title that could not be read is left as it is, rather than replaced with nothing.
-void releaseConsole()
-{
-    if (titleFound) SetConsoleTitleW(foundTitle);
-}
-
-bool say(Stream stream, const char* format, ...)
-{
-    // The system's own printf: the C runtime that every Windows has, not a copy in the exe.
-    char text[2048];  // every line of the launcher's own is shorter
-    va_list figures;
-    va_start(figures, format);
-    if (_vsnprintf(text, sizeof text - 1, format, figures) < 0) text[sizeof text - 1] = 0;
-    va_end(figures);
-    return sayUnits(stream, Wide(text).text);
-}
-
-// The system's words, in the system's language, as for a start that failed.
-const char* whyWritingFailed()
-{
-    static char words[512];
-    wchar_t message[256];
-    if (windows::systemMessage(writingFailed, message, sizeof message / sizeof *message)) {
-        WideCharToMultiByte(CP_UTF8, 0, message, -1, words, sizeof words, nullptr, nullptr);
-    } else {
-        _snprintf(words, sizeof words - 1, "error %lu", static_cast<unsigned long>(writingFailed));
-    }
-    return words;
-}
-
-bool windows::systemMessage(DWORD error, wchar_t* message, std::size_t size)
+// The system's message for an error, in the system's language, without the line break it
+// ends with; false when the system has none.
+bool systemMessage(DWORD error, wchar_t* message, std::size_t size)
 {
     if (FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, message,
                        static_cast<DWORD>(size), nullptr) == 0) {
@@ -134,12 +111,74 @@ bool windows::systemMessage(DWORD error, wchar_t* message, std::size_t size)
     return true;
 }
 
-void sayCommandLine(Stream stream, const wchar_t* commandLine) { sayUnits(stream, commandLine); }
+}  // namespace
 
-Utf8::Utf8(const wchar_t* text) : text_(converted_), converted_{}
+void claimConsole(const char* title)
 {
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, converted_, sizeof converted_ - 1, nullptr, nullptr);
+    // An empty title reads as 0 units with no error; without a console, the call fails.
+    SetLastError(ERROR_SUCCESS);
+    titleFound = GetConsoleTitleW(foundTitle, sizeof foundTitle / sizeof *foundTitle) > 0 ||
+                 GetLastError() == ERROR_SUCCESS;
+    SetConsoleTitleW(Wide(title).text());
 }
+
+// A title that could not be read is left as it is, rather than replaced with nothing.
+void releaseConsole()
+{
+    if (titleFound) SetConsoleTitleW(foundTitle);
+}
+
+bool say(Stream stream, const char* format, ...)
+{
+    // The system's own printf: the C runtime that every Windows has, not a copy in the exe.
+    // Most lines fit here; a longer one (a long name in it) gets room of its own.
+    char line[2048];
+    char* text = line;
+    va_list figures;
+    va_start(figures, format);
+    const int length = _vscprintf(format, figures);
+    va_end(figures);
+    if (length >= static_cast<int>(sizeof line)) text = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 1));
+    if (length < 0 || text == nullptr) return false;
+    va_start(figures, format);
+    _vsnprintf(text, static_cast<std::size_t>(length) + 1, format, figures);
+    va_end(figures);
+    text[length] = 0;
+    const bool written = sayUnits(stream, Wide(text).text());
+    if (text != line) std::free(text);
+    return written;
+}
+
+const char* systemWords(int error)
+{
+    // The system's words, in the system's language.
+    static char words[1024];
+    wchar_t message[512];
+    if (systemMessage(static_cast<DWORD>(error), message, sizeof message / sizeof *message)) {
+        WideCharToMultiByte(CP_UTF8, 0, message, -1, words, sizeof words, nullptr, nullptr);
+    } else {
+        _snprintf(words, sizeof words - 1, "error %lu", static_cast<unsigned long>(error));
+    }
+    return words;
+}
+
+const char* whyWritingFailed() { return systemWords(static_cast<int>(writingFailed)); }
+
+// Windows ends programs with a status, never a signal.
+const char* signalName(int) { return nullptr; }
+
+void sayCommandLine(Stream stream, const Command& command) { sayUnits(stream, command.line); }
+
+Utf8::Utf8(const wchar_t* text) : text_("")
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    converted_ = size > 0 ? static_cast<char*>(std::malloc(static_cast<std::size_t>(size))) : nullptr;
+    if (converted_ == nullptr) return;
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, converted_, size, nullptr, nullptr);
+    text_ = converted_;
+}
+
+Utf8::~Utf8() { std::free(converted_); }
 
 void waitForKey()
 {

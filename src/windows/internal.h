@@ -1,7 +1,7 @@
 #pragma once
 
-// What the launcher's Windows files share: the system's words (console.cpp), and what
-// finding the program (command.cpp) hands to starting it (process.cpp).
+// What the launcher's Windows files share: what finding the program (command.cpp) hands to
+// starting it (process.cpp).
 
 #include <cstddef>
 
@@ -16,13 +16,6 @@ namespace windows {
 constexpr std::size_t longestCommandLine = 32767;
 constexpr std::size_t longestPath = 32767;
 
-// The system's message for an error, in the system's language, without the line break it
-// ends with; false when the system has none.
-bool systemMessage(DWORD error, wchar_t* message, std::size_t size);
-
-// A start that failed, in the system's words, which name the program where they name a file.
-ChildEnd failedStart(DWORD error, const wchar_t* program);
-
 // What CreateProcess is given for the command: the file and its line, or for a batch file
 // cmd and the line that runs it.
 struct Startable {
@@ -32,7 +25,7 @@ struct Startable {
     wchar_t shell[MAX_PATH];
 };
 
-// Readies the command to start; false, and why in `end`, when it cannot be.
-bool readyToStart(Command& command, Startable& startable, ChildEnd& end);
+// Readies the command to start; false, and why in `started`, when it cannot be.
+bool readyToStart(Command& command, Startable& startable, Started& started);
 
 }  // namespace windows

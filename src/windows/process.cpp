@@ -1,19 +1,28 @@
-// The child on Windows: started with CreateProcessW in this console, held in a job when it
-// has limits, and reported as it ended. Arguments, command line and the system's messages
-// stay UTF-16 all the way.
+// The program on Windows: started with CreateProcessW in this console, held in a job with
+// all it starts when its whole tree is followed, and reported as it ended. Arguments,
+// command line and the system's messages stay UTF-16 all the way.
 
-#include <cstdio>
 #include <cstdlib>
-#include <cwchar>
 
 #include <windows.h>
 #include <psapi.h>
 
 #include "../platform.h"
-#include "../texts.h"
 #include "internal.h"
 
+// What the launcher knows of the program it runs.
+struct Program {
+    PROCESS_INFORMATION process;
+    HANDLE job;         // holds the program and all it starts, when its tree is followed
+    LONGLONG created;
+    LONGLONG endSeen;
+    bool ended;
+};
+
 namespace {
+
+// One program runs at a time.
+Program running;
 
 // Ctrl-C and Ctrl-Break while the child runs are the child's to act on; the launcher stays
 // to report how it ended. Child processes do not inherit a handler routine, so unlike
@@ -25,14 +34,6 @@ BOOL WINAPI outliveTheChild(DWORD event)
     return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
 }
 
-// Appends what fits of count units of text, and keeps the end terminated.
-void append(wchar_t* to, std::size_t size, const wchar_t* text, std::size_t count)
-{
-    std::size_t at = std::wcslen(to);
-    for (; count > 0 && *text != 0 && at + 1 < size; --count) to[at++] = *text++;
-    to[at] = 0;
-}
-
 LONGLONG now()
 {
     LARGE_INTEGER count{};
@@ -40,168 +41,196 @@ LONGLONG now()
     return count.QuadPart;
 }
 
-double secondsSince(LONGLONG start)
+double secondsBetween(LONGLONG start, LONGLONG end)
 {
     LARGE_INTEGER frequency{};
     QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now() - start) / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(end - start) / static_cast<double>(frequency.QuadPart);
 }
 
-// How a child ended whose exit status is no program's own choice: what it means to one who
-// is learning, where that can be said. Only a status of the system's form (severity error,
-// neither a customer's code nor reserved: 0xC...) is one; a program's own -1, 3, 139 or
-// 0x80004005 is left alone.
-void describeStatus(DWORD status, char* line, std::size_t size)
-{
-    for (const StatusWords& known : texts.statusWords) {
-        if (known.status == status) {
-            _snprintf(line, size - 1, texts.crashed, known.words, known.name);
-            return;
-        }
-    }
-    if ((status & 0xF0000000) == 0xC0000000) _snprintf(line, size - 1, texts.crashedUnknown, static_cast<unsigned>(status));
-}
+double seconds(LONGLONG hundredsOfNanoseconds) { return static_cast<double>(hundredsOfNanoseconds) / 1e7; }
 
 double seconds(const FILETIME& time)
 {
-    return static_cast<double>(static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 1e7;
+    return seconds(static_cast<LONGLONG>(static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime));
 }
 
-// What the child's run cost, read before its handle is closed; what the system cannot give
-// stays below 0. No program runs in no memory at all.
-void readCost(HANDLE process, ChildEnd& end)
-{
-    FILETIME created{}, exited{}, kernel{}, user{};
-    end.cpuSeconds = GetProcessTimes(process, &created, &exited, &kernel, &user) ? seconds(kernel) + seconds(user) : -1;
-    PROCESS_MEMORY_COUNTERS memory{};
-    const bool known = K32GetProcessMemoryInfo(process, &memory, sizeof memory) && memory.PeakWorkingSetSize > 0;
-    end.peakMegabytes = known ? static_cast<double>(memory.PeakWorkingSetSize) / 1048576 : -1;
-}
+constexpr double mebibyte = 1048576;
 
-// A job that holds the process, and all it will start; null where none can be made (as on
-// Windows 7, inside a job that allows no other), and then only the process is ended.
+// A job that holds the process, and all it will start, and ends them all when the launcher
+// ends, however it ends (an IDE's stop button kills the launcher). Null where none can be
+// made (as on Windows 7, inside a job that allows no other): then only the process is
+// followed.
 HANDLE jobHolding(HANDLE process)
 {
     const HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    if (job != nullptr && !AssignProcessToJobObject(job, process)) {
+    if (job == nullptr) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
+        !AssignProcessToJobObject(job, process)) {
         CloseHandle(job);
         return nullptr;
     }
     return job;
 }
 
-// Ends the child, with all it started when a job holds them, as taskkill /f ends a program.
-void endChild(HANDLE process, HANDLE job)
+// The memory a process holds now and the most it held, in bytes; false when it cannot be
+// told (gone, or not ours to read).
+bool memoryOf(HANDLE process, double& resident, double& highest)
 {
-    constexpr UINT ended = 1;
-    if (job == nullptr || !TerminateJobObject(job, ended)) TerminateProcess(process, ended);
+    PROCESS_MEMORY_COUNTERS memory{};
+    if (!K32GetProcessMemoryInfo(process, &memory, sizeof memory) || memory.PeakWorkingSetSize == 0) return false;
+    resident = static_cast<double>(memory.WorkingSetSize);
+    highest = static_cast<double>(memory.PeakWorkingSetSize);
+    return true;
 }
 
-// Waits for the child to end within the limits, and ends it as soon as it passes one: the
-// time limit as it comes, the memory at every look, every 10 ms. False when the wait fails.
-bool waitWithin(HANDLE process, HANDLE job, const Limits& limits, LONGLONG created, Verdict& verdict)
+// Calls `each(id)` for every process in the job, however many there are.
+template <typename Each>
+void forEachProcessIn(HANDLE job, Each each)
 {
-    constexpr DWORD look = 10;
-    bool watchMemory = limits.megabytes > 0;
+    // Room for a few hundred; more are asked for when they are there.
+    DWORD room = 256;
     for (;;) {
-        DWORD timeout = INFINITE;
-        if (verdict == Verdict::none && limits.seconds > 0) {
-            const double left = (limits.seconds - secondsSince(created)) * 1000;
-            timeout = left <= 0 ? 0 : left >= 0xFFFFFFFE ? 0xFFFFFFFE : static_cast<DWORD>(left) + 1;
+        const DWORD size = sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + room * sizeof(ULONG_PTR);
+        auto* const list = static_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(std::malloc(size));
+        if (list == nullptr) return;
+        const bool read = QueryInformationJobObject(job, JobObjectBasicProcessIdList, list, size, nullptr) != 0 ||
+                          GetLastError() == ERROR_MORE_DATA;
+        if (read && list->NumberOfProcessIdsInList < list->NumberOfAssignedProcesses && room < 65536) {
+            room = list->NumberOfAssignedProcesses + 16;
+            std::free(list);
+            continue;
         }
-        if (verdict == Verdict::none && watchMemory && timeout > look) timeout = look;
-        const DWORD waited = WaitForSingleObject(process, timeout);
-        if (waited == WAIT_OBJECT_0) return true;
-        if (waited != WAIT_TIMEOUT) return false;
-        if (watchMemory) {
-            PROCESS_MEMORY_COUNTERS memory{};
-            if (!K32GetProcessMemoryInfo(process, &memory, sizeof memory) || memory.PeakWorkingSetSize == 0) {
-                // Never a verdict from a figure that was not read.
-                say(Stream::err, "%s", texts.cannotMeasure);
-                watchMemory = false;
-            } else if (static_cast<double>(memory.PeakWorkingSetSize) / 1048576 > limits.megabytes) {
-                verdict = Verdict::overMemory;
-                endChild(process, job);
-                continue;
-            }
-        }
-        if (limits.seconds > 0 && secondsSince(created) >= limits.seconds) {
-            verdict = Verdict::overTime;
-            endChild(process, job);
-        }
+        // The list is declared with room for one: read it through a pointer of its own, as
+        // a compiler may take an index past the first of the declared array for none.
+        const ULONG_PTR* const ids = list->ProcessIdList;
+        for (DWORD i = 0; read && i < list->NumberOfProcessIdsInList; ++i) each(static_cast<DWORD>(ids[i]));
+        std::free(list);
+        return;
     }
 }
 
 }  // namespace
 
-ChildEnd windows::failedStart(DWORD error, const wchar_t* program)
+Started startProgram(Command& command, bool wholeTree)
 {
-    ChildEnd end{};
-    end.start = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Start::notFound
-                                                                               : Start::notRunnable;
-    wchar_t message[256];
-    if (!windows::systemMessage(error, message, sizeof message / sizeof *message)) {
-        _snprintf(end.reason, sizeof end.reason - 1, "error %lu", static_cast<unsigned long>(error));
-        return end;
-    }
-    // Some messages name the file as %1 ("%1 is not a valid Win32 application.").
-    wchar_t reason[sizeof end.reason / 3] = L"";
-    const wchar_t* const insert = std::wcsstr(message, L"%1");
-    append(reason, sizeof reason / sizeof *reason, message, insert == nullptr ? std::wcslen(message) : insert - message);
-    if (insert != nullptr) {
-        append(reason, sizeof reason / sizeof *reason, program, std::wcslen(program));
-        append(reason, sizeof reason / sizeof *reason, insert + 2, std::wcslen(insert + 2));
-    }
-    WideCharToMultiByte(CP_UTF8, 0, reason, -1, end.reason, sizeof end.reason, nullptr, nullptr);
-    return end;
-}
-
-ChildEnd runChild(Command& command, const Limits& limits)
-{
-    ChildEnd end{};
+    Started started{};
     windows::Startable startable{};
-    if (!windows::readyToStart(command, startable, end)) return end;
+    if (!windows::readyToStart(command, startable, started)) return started;
 
-    // With a limit, a job holds the child and all it starts, so that they end together: the
-    // child is put in it before it runs its first instruction.
-    const bool limited = limits.seconds > 0 || limits.megabytes > 0;
+    // With its tree followed, the program is put in its job before it runs its first
+    // instruction, so that nothing it starts escapes it.
+    Program& program = running;
+    program = Program{};
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
     SetConsoleCtrlHandler(outliveTheChild, TRUE);
-    const LONGLONG created = now();
-    const bool started = CreateProcessW(startable.program, startable.line, nullptr, nullptr, FALSE,
-                                        limited ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &process);
+    program.created = now();
+    const bool created = CreateProcessW(startable.program, startable.line, nullptr, nullptr, FALSE,
+                                        wholeTree ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &program.process);
     const DWORD error = GetLastError();
     std::free(startable.owned);
-    if (!started) {
-        end = windows::failedStart(error, command.arguments[0]);
-        end.seconds = secondsSince(created);
-        return end;
+    if (!created) {
+        started.start = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Start::notFound
+                                                                                       : Start::notRunnable;
+        started.reason = static_cast<int>(error);
+        started.seconds = secondsBetween(program.created, now());
+        return started;
     }
-    const HANDLE job = limited ? jobHolding(process.hProcess) : nullptr;
-    if (limited) ResumeThread(process.hThread);
+    if (wholeTree) {
+        program.job = jobHolding(program.process.hProcess);
+        ResumeThread(program.process.hThread);
+    }
+    started.start = Start::ran;
+    started.program = &program;
+    return started;
+}
 
-    DWORD exitCode = 0;
-    const bool ended = (limited ? waitWithin(process.hProcess, job, limits, created, end.verdict)
-                                : WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0) &&
-                       GetExitCodeProcess(process.hProcess, &exitCode);
-    const double ranFor = secondsSince(created);
-    if (ended) {
-        end.start = Start::ran;
-        end.exitCode = static_cast<std::int32_t>(exitCode);
-        describeStatus(exitCode, end.ending, sizeof end.ending);
-        readCost(process.hProcess, end);
-    } else {
-        // The system's words for it, as for a start that failed.
-        const Verdict verdict = end.verdict;
-        end = windows::failedStart(GetLastError(), command.arguments[0]);
-        end.start = Start::lost;
-        end.verdict = verdict;
+double secondsRunning(const Program& program)
+{
+    return secondsBetween(program.created, program.ended ? program.endSeen : now());
+}
+
+Awaited awaitProgram(Program& program, double until, int& reason)
+{
+    DWORD timeout = INFINITE;
+    if (until >= 0) {
+        const double left = (until - secondsRunning(program)) * 1000;
+        timeout = left <= 0 ? 0 : left >= 0xFFFFFFFE ? 0xFFFFFFFE : static_cast<DWORD>(left) + 1;
     }
-    end.seconds = ranFor;
-    if (job != nullptr) CloseHandle(job);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return end;
+    const DWORD waited = WaitForSingleObject(program.process.hProcess, timeout);
+    if (waited == WAIT_TIMEOUT) return Awaited::timedOut;
+    if (waited != WAIT_OBJECT_0) {
+        reason = static_cast<int>(GetLastError());
+        return Awaited::lost;
+    }
+    program.ended = true;
+    program.endSeen = now();
+    return Awaited::ended;
+}
+
+double treeMegabytes(Program& program)
+{
+    double sum = 0, highest = 0;
+    bool known = false;
+    const auto add = [&](HANDLE process) {
+        double resident = 0, mark = 0;
+        if (!memoryOf(process, resident, mark)) return;
+        known = true;
+        sum += resident;
+        if (mark > highest) highest = mark;
+    };
+    if (program.job == nullptr) {
+        add(program.process.hProcess);
+    } else {
+        forEachProcessIn(program.job, [&add](DWORD id) {
+            const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ, FALSE, id);
+            if (process == nullptr) return;
+            add(process);
+            CloseHandle(process);
+        });
+    }
+    if (!known) return -1;
+    return (sum > highest ? sum : highest) / mebibyte;
+}
+
+// Ends the program, with all it started when a job holds them, as taskkill /f ends a program.
+void endTree(Program& program)
+{
+    constexpr UINT ended = 1;
+    if (program.job == nullptr || !TerminateJobObject(program.job, ended)) {
+        TerminateProcess(program.process.hProcess, ended);
+    }
+}
+
+Ending finishProgram(Program* ran)
+{
+    Program& program = *ran;
+    Ending ending{};
+    ending.cpuSeconds = ending.peakMegabytes = -1;
+    // What the program left running ends with it, as a judge ends it.
+    if (program.job != nullptr) TerminateJobObject(program.job, 1);
+    DWORD exitCode = 0;
+    if (program.ended && GetExitCodeProcess(program.process.hProcess, &exitCode)) {
+        ending.exitCode = static_cast<std::int32_t>(exitCode);
+        // What the run cost, read before the handles are closed: the job's own count of
+        // all its processes' time, where there is a job; what the system cannot give stays
+        // below 0. No program runs in no memory at all.
+        FILETIME created{}, exited{}, kernel{}, user{};
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+        if (program.job != nullptr && QueryInformationJobObject(program.job, JobObjectBasicAccountingInformation,
+                                                                &accounting, sizeof accounting, nullptr)) {
+            ending.cpuSeconds = seconds(accounting.TotalUserTime.QuadPart + accounting.TotalKernelTime.QuadPart);
+        } else if (GetProcessTimes(program.process.hProcess, &created, &exited, &kernel, &user)) {
+            ending.cpuSeconds = seconds(kernel) + seconds(user);
+        }
+        double resident = 0, highest = 0;
+        if (memoryOf(program.process.hProcess, resident, highest)) ending.peakMegabytes = highest / mebibyte;
+    }
+    if (program.job != nullptr) CloseHandle(program.job);
+    CloseHandle(program.process.hProcess);
+    CloseHandle(program.process.hThread);
+    return ending;
 }

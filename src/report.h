@@ -1,0 +1,18 @@
+#pragma once
+
+// Everything the launcher says of a run, in the user's language, written once for every
+// system from the facts the system gives: the line it runs, why it did not start, the report
+// of its end, how it ended when not by itself, which limit it passed, what it cost.
+
+#include "platform.h"
+#include "run.h"
+
+// The running line: the command line, and an empty line before what the program writes.
+void sayRunning(const Command& command);
+
+// Why the program did not run, on standard error.
+void sayWhyItDidNotRun(const Command& command, const ChildEnd& end);
+
+// The report of a run: its exit code and run time; on standard error, how it ended when it
+// did not end by itself, or which limit it passed, and what it cost; then the prompt.
+void sayReport(const ChildEnd& end, const Limits& limits);
