@@ -268,6 +268,26 @@ TEST(Running, SaysWhatTheRunCostInCpuTimeAndPeakMemory)
             EXPECT_LE(cost.peakMegabytes, c.mostMemory) << run.err;
         }
     }
+    if (onWindows) return;
+    // The launcher's own memory is never the program's: /bin/true with big arguments (which
+    // a command line would double) costs what GNU time says it costs.
+    ASSERT_TRUE(fs::exists("/usr/bin/time")) << "GNU time is not installed";
+    for (const char fill : {'x', '"'}) {
+        Words words{"/bin/true"};
+        words.insert(words.end(), 18, std::string(100000, fill));
+        Words timed{"/usr/bin/time", "-f", "%M"};
+        timed.insert(timed.end(), words.begin(), words.end());
+        Scratch scratch;
+        const std::string figure = scratch.path / "figure";
+        const pid_t time = fork();
+        if (time == 0) exec(timed, western, {.in = {Stream::file, "/dev/null"}, .err = {Stream::file, figure}});
+        EXPECT_EQ(reap(time), 0);
+        double timesFigure = 0;
+        std::ifstream(figure) >> timesFigure;
+        timesFigure /= 1024;
+        const Outcome run = runLauncher(words);
+        EXPECT_LE(costIn(run.err).peakMegabytes, timesFigure * 1.1) << fill << ": GNU time says " << timesFigure;
+    }
 }
 
 // The processes whose command line holds the text, as /proc shows them (wine's too).
@@ -284,43 +304,73 @@ std::vector<std::string> processesHolding(const std::string& text)
 
 // A limit for practice, asked by an option or the environment: a run past it is ended, with
 // everything it started, and said as a judge says it, in place of how it ended; the
-// launcher ends with 124, as timeout does. A run within its limits is reported as ever.
+// launcher ends with 124, as timeout does. A run within its limits is reported as ever. The
+// limits and the cost are the whole tree's, whatever leaves the program's process group or
+// outlives the program.
 TEST(Limits, ARunPastALimitIsEndedAndSaidAsAJudgeSaysIt)
 {
-    const std::string looping = helper("exit_with"), mark = std::to_string(getpid()) + ".5";
-    const Words parentAndChild = onWindows
-        ? Words{"cmd", "/c", "start /b " + looping + " cpu 1" + mark + " & " + looping + " cpu 1" + mark}
-        : Words{"/bin/sh", "-c", looping + " cpu 1" + mark + " & " + looping + " cpu 1" + mark};
+    const std::string looping = helper("exit_with"), mark = "mark-" + std::to_string(getpid());
+    // A command line of the system's shell.
+    const auto shell = [](const std::string& line) {
+        return onWindows ? Words{"cmd", "/c", line} : Words{"/bin/sh", "-c", line};
+    };
+    const std::string inBackground = onWindows ? "start /b " : "", andThen = " & ";
     const std::string overTime = "\n超出时间限制: 运行时间超过 0.500 秒", overMemory = "\n超出内存限制: 内存峰值超过 64.0 MB";
     struct Case {
         Words arguments;
         std::string variable;  // NAME=value, in the launcher's environment
         int status;
         std::string verdict;
-        bool native = false;   // only where the case can be made
+        bool native = false;      // only where the case can be made
+        double leastMemory = -1;  // the cost's peak, at least; below 0: not checked
+        double leastCpu = -1;     // the cost's CPU time, at least (not under wine, which reads none)
+    };
+    const auto with = [](Words options, const Words& command) {
+        options.insert(options.end(), command.begin(), command.end());
+        return options;
     };
     const std::vector<Case> cases = {
-        {{"--time-limit=0.5", looping, "cpu", "1000"}, "", 124, overTime},
-        {{"--time-limit", "0.5", "--", looping, "cpu", "1000"}, "", 124, overTime},
-        {{looping, "cpu", "1000"}, "PIMBREL_TIME_LIMIT=0.5", 124, overTime},
+        {{"--time-limit=0.5", looping, "cpu", "1000", mark}, "", 124, overTime},
+        {{"--time-limit", "0.5", "--", looping, "cpu", "1000", mark}, "", 124, overTime},
+        {{looping, "cpu", "1000", mark}, "PIMBREL_TIME_LIMIT=0.5", 124, overTime},
         {{"--time-limit=100", looping, "cpu", "0.3"}, "PIMBREL_TIME_LIMIT=0.2", 0, ""},
-        {{"--time-limit=0.5", parentAndChild[0], parentAndChild[1], parentAndChild[2]}, "", 124, overTime},
+        {with({"--time-limit=0.5"}, shell(inBackground + looping + " cpu 1000 " + mark + andThen + looping + " cpu 1000 " + mark)),
+         "", 124, overTime},
         {{"--memory-limit=64", looping, "memory", "200"}, "", 124, overMemory},
         {{looping, "memory", "200"}, "PIMBREL_MEMORY_LIMIT=64", 124, overMemory},
         {{"--memory-limit=64", looping, "memory", "32"}, "", 0, ""},
+        // Freed as the program ends, its memory is no reason to doubt the figure.
+        {{"--memory-limit=2000", looping, "memory", "500"}, "", 0, "", false, 500},
         // As a judge that measures resident memory decides: only what is touched counts.
         {{"--memory-limit=64", looping, "global", "fill"}, "", 124, overMemory, true},
         {{"--memory-limit=64", looping, "global"}, "", 0, "", true},
+        // What the program starts is measured with it: a wrapper (a batch file, sh -c), and
+        // a thread that goes on after main has ended.
+        {with({"--memory-limit=64"}, shell(looping + " memory 200" + (onWindows ? " & ver >nul" : "; true"))), "", 124,
+         overMemory},
+        {{"--memory-limit=64", looping, "thread", "200"}, "", 124, overMemory, true},
+        // Ended at a limit, the tree still counts what it held and spent.
+        {with({"--time-limit=0.5"}, shell(inBackground + looping + " hold 300 " + mark + andThen + looping + " cpu 1000 " + mark)),
+         "", 124, overTime, false, 300, 0.4},
+        // Nothing escapes: not a process that left the program's session, nor one it left
+        // running when it ended.
+        {with({"--time-limit=0.5"}, shell("setsid " + looping + " cpu 1000 " + mark + " & " + looping + " cpu 1000 " + mark)),
+         "", 124, overTime, true},
+        {with({"--time-limit=100"}, shell(inBackground + looping + " cpu 1000 " + mark + (onWindows ? "" : " &"))), "", 0, ""},
     };
     for (const Case& c : cases) {
         if (c.native && onWindows) continue;
         Launch launch(c.arguments, {}, western, [&c] {
             if (!c.variable.empty()) putenv(const_cast<char*>(c.variable.c_str()));
         });
-        const std::string row = c.arguments[0] + " " + c.arguments[1] + " " + c.variable;
+        const std::string row = c.arguments[0] + " " + c.arguments[1] + " " + c.arguments.back() + " " + c.variable;
         EXPECT_EQ(launch.end(), c.status) << row << ": " << launch.err;
         const Cost cost = costIn(launch.err);
-        EXPECT_TRUE(cost.before.ends_with(shown(c.verdict))) << row << ": " << cost.before;
+        if (c.verdict.empty()) {
+            EXPECT_EQ(cost.before, "") << row;
+        } else {
+            EXPECT_TRUE(cost.before.ends_with(shown(c.verdict))) << row << ": " << cost.before;
+        }
         if (c.verdict == overTime) {
             EXPECT_GE(runTimeIn(launch.out), 0.5) << row;
         }
@@ -328,8 +378,22 @@ TEST(Limits, ARunPastALimitIsEndedAndSaidAsAJudgeSaysIt)
         if (c.verdict == overMemory && !onWindows) {
             EXPECT_LT(cost.peakMegabytes, 64 + 48) << row;
         }
+        EXPECT_GE(cost.peakMegabytes, c.leastMemory) << row;
+        if (!onWindows) {
+            EXPECT_GE(cost.cpuSeconds, c.leastCpu) << row;
+        }
+        EXPECT_EQ(processesHolding(mark), std::vector<std::string>{}) << row << ": left running";
     }
-    EXPECT_EQ(processesHolding("cpu 1" + mark), std::vector<std::string>{}) << "left running";
+    // On Windows the job ends with the launcher, however the launcher ends: an IDE's stop
+    // button kills it.
+    if (onWindows) {
+        Launch launch({"--time-limit=100", helper("sleeper"), "1000000", mark});
+        ASSERT_TRUE(launch.waitFor("started"));
+        kill(launch.pid, SIGKILL);
+        launch.end();
+        for (int tries = 0; !processesHolding(mark).empty() && tries < 10000; ++tries) usleep(1000);
+        EXPECT_EQ(processesHolding(mark), std::vector<std::string>{}) << "left running";
+    }
 }
 
 TEST(Running, AProgramThatCannotStartIsReportedWithTheShellsStatus)

@@ -496,8 +496,7 @@ TEST(JobControl, TheTerminalComesBackAsTheShellHadIt)
              pressAKey(terminal);
          },
          "5", true},
-        // Ctrl-Z stops the program and its job, as a job of the shell; so too when the
-        // program is a job of its own under a limit.
+        // Ctrl-Z stops the program and its job, as a job of the shell; so too under a limit.
         {pimbrel + " /bin/sh -c 'echo started; read line; echo got $line'", stopThenGoOn, "0", true},
         {pimbrel + " --time-limit=100 /bin/sh -c 'echo started; read line; echo got $line'", stopThenGoOn, "0", true},
         // Started in the background, it stops when it reads the terminal, and at fg reads it.
@@ -509,8 +508,8 @@ TEST(JobControl, TheTerminalComesBackAsTheShellHadIt)
              pressAKey(terminal);
          },
          "0", false},
-        // Under a limit the program runs as a job of its own, the terminal's while it runs:
-        // one that waits for input is ended too, and Ctrl-C reaches it as it reaches a job.
+        // Under a limit a program that waits for input is ended too, and Ctrl-C reaches it as
+        // it reaches a job.
         {pimbrel + " --time-limit=0.5 /bin/sh -c 'read line'", pressAKey, "124", true},
         {pimbrel + " --time-limit=100 /bin/sh -c 'echo started; read line'",
          [&pressAKey](Terminal& terminal) {
@@ -519,6 +518,14 @@ TEST(JobControl, TheTerminalComesBackAsTheShellHadIt)
              pressAKey(terminal);
          },
          "130", true},
+        // A limit leaves the terminal with the job: a program that cannot start is reported
+        // and the window held; with stty tostop the launcher and a pipeline around it write
+        // as without a limit, and nobody is stopped.
+        {pimbrel + " --time-limit=1 ./no-such-program", pressAKey, "127", true},
+        {"stty tostop; " + pimbrel + " --memory-limit=2000 " + child + " memory 200; s=$?; stty -tostop; (exit $s)",
+         pressAKey, "0", true},
+        {"stty tostop; " + pimbrel + " --time-limit=5 /bin/echo piped | cat; s=$?; stty -tostop; (exit $s)",
+         [](Terminal& terminal) { ASSERT_TRUE(terminal.waitFor("\npiped")); }, "0", false},
         // A shell that took the terminal for itself (readline's modes on it) and is killed
         // leaves it to nobody: the launcher takes it back, with its modes, and holds the window.
         {pimbrel + " /bin/bash --norc -i",
@@ -538,6 +545,34 @@ TEST(JobControl, TheTerminalComesBackAsTheShellHadIt)
         EXPECT_TRUE(shell.waitFor("status-" + c.status)) << c.command << ": " << shell.screen();
         EXPECT_TRUE(shell.modesAsFound()) << c.command;
         EXPECT_EQ(shell.screen().find("\x1b]0;") != std::string::npos, c.titled) << c.command;
+    }
+}
+
+// As xterm -e runs it: the launcher leads the terminal's session, and no shell does job
+// control. Under a limit as without one: a program that cannot start is reported and the
+// window held; Ctrl-Z stops nothing, as nobody could continue it, and Ctrl-C ends the program.
+TEST(KeyWait, LeadingTheSessionUnderALimitTheWindowIsHeldAndCtrlCEndsTheProgram)
+{
+    if (onWindows) GTEST_SKIP() << "POSIX sessions";
+    struct Case {
+        Words arguments;
+        std::string keys;  // typed once the program has started
+        int status;
+    };
+    const Case cases[] = {
+        {{"--time-limit=1", "./no-such-program"}, "", 127},
+        {{"--memory-limit=256", "/bin/sh", "-c", "echo started; while :; do :; done"}, "\x1a\x03", 130},
+    };
+    for (const Case& c : cases) {
+        Terminal terminal = Terminal::running(launcher(c.arguments, western));
+        if (!c.keys.empty()) {
+            ASSERT_TRUE(terminal.waitFor("\nstarted"));
+            terminal.type(c.keys);
+        }
+        ASSERT_TRUE(terminal.waitFor(prompt)) << c.arguments.back() << ": " << terminal.screen();
+        ASSERT_TRUE(terminal.waitForKeyMode());
+        terminal.press("k");
+        EXPECT_EQ(terminal.end(), c.status) << c.arguments.back();
     }
 }
 

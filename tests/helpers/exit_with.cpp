@@ -2,11 +2,18 @@
 // signal 11; `null`, `divide`, `stack` and `abort` crash as a beginner's program does;
 // `memory 64` touches 64 MiB first, `cpu 0.3` spends 0.3 s of its own CPU time first,
 // `global fill` fills a global array of 1 GiB (`global` alone leaves it untouched), each
-// then returning 0.
+// then returning 0; `hold 64` touches 64 MiB and keeps them for ever; `thread 64` touches
+// them in a thread of its own after its first thread has ended (pthread_exit in main).
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <thread>
+
+#ifndef _WIN32
+#include <pthread.h>
+#endif
 
 namespace {
 
@@ -27,6 +34,14 @@ int overflow()
     return big[0] - 1;
 }
 
+char* touch(const char* mebibytes)
+{
+    const std::size_t size = std::strtoul(mebibytes, nullptr, 0) << 20;
+    auto* const block = static_cast<char*>(std::malloc(size));
+    std::memset(block, 1, size);
+    return block + size - 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -41,12 +56,19 @@ int main(int argc, char* argv[])
     if (std::strcmp(how, "divide") == 0) return one / zero;
     if (std::strcmp(how, "stack") == 0) return overflow();
     if (std::strcmp(how, "abort") == 0) std::abort();
-    if (std::strcmp(how, "memory") == 0) {
-        const std::size_t size = std::strtoul(much, nullptr, 0) << 20;
-        auto* const block = static_cast<char*>(std::malloc(size));
-        std::memset(block, 1, size);
-        return block[size - 1] - 1;
+    if (std::strcmp(how, "memory") == 0) return *touch(much) - 1;
+    if (std::strcmp(how, "hold") == 0) {
+        touch(much);
+        for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
     }
+#ifndef _WIN32
+    if (std::strcmp(how, "thread") == 0) {
+        pthread_t thread{};
+        pthread_create(&thread, nullptr, [](void* mebibytes) -> void* { return touch(static_cast<const char*>(mebibytes)); },
+                       const_cast<char*>(much));
+        pthread_exit(nullptr);
+    }
+#endif
 #ifndef _WIN32
     if (std::strcmp(how, "global") == 0) {
         const bool fill = std::strcmp(much, "fill") == 0;

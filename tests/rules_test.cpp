@@ -1,0 +1,299 @@
+// The launcher's rules, in process, without starting anything: the watch over a run against
+// a program that a script plays (its clock, its memory, its end), the verdict, and the
+// reading of the options.
+
+#include <cstdarg>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "options.h"
+#include "platform.h"
+#include "report.h"
+#include "run.h"
+#include "texts.h"
+
+// A program as a script plays it ------------------------------------------------------
+
+struct Program {
+    double now = 0;
+    bool ended = false;
+};
+
+namespace {
+
+struct Script {
+    Start start = Start::ran;
+    int reason = 0;
+    double endsAt = -1;                                // when it ends by itself; below 0: never
+    std::function<double(double)> memory = [](double) { return 1.0; };  // MiB at a time
+    double kernelPeak = -1;                            // the system's own figure at the end
+    bool lostAt = false;                               // the system loses sight of it at once
+};
+
+Script script;
+Program program;
+std::vector<double> ends;    // when the tree was ended
+std::vector<double> waits;   // the deadline of each wait
+std::string err;             // what the launcher said on standard error
+
+}  // namespace
+
+Started startProgram(Command&, bool)
+{
+    program = Program{};
+    Started started{};
+    started.start = script.start;
+    started.reason = script.reason;
+    started.seconds = 0.002;
+    if (script.start == Start::ran) started.program = &program;
+    return started;
+}
+
+double secondsRunning(const Program& running) { return running.now; }
+
+Awaited awaitProgram(Program& running, double until, int& reason)
+{
+    waits.push_back(until);
+    if (script.lostAt) {
+        reason = 10;
+        return Awaited::lost;
+    }
+    if (!ends.empty()) {
+        running.ended = true;
+        return Awaited::ended;
+    }
+    if (script.endsAt >= 0 && (until < 0 || script.endsAt <= until)) {
+        running.now = script.endsAt;
+        running.ended = true;
+        return Awaited::ended;
+    }
+    if (until < 0) {
+        ADD_FAILURE() << "waited for ever on a program that never ends";
+        reason = 1;
+        return Awaited::lost;
+    }
+    // A wait that times out returns after its deadline, never before it.
+    running.now = until + 1e-6;
+    return Awaited::timedOut;
+}
+
+double treeMegabytes(Program& running) { return script.memory(running.now); }
+
+void endTree(Program& running) { ends.push_back(running.now); }
+
+Ending finishProgram(Program* running)
+{
+    Ending ending{};
+    ending.exitCode = ends.empty() ? 0 : 137;
+    ending.cpuSeconds = 0.5;
+    ending.peakMegabytes = script.kernelPeak;
+    EXPECT_EQ(running, &program);
+    return ending;
+}
+
+bool say(Stream stream, const char* format, ...)
+{
+    char text[4096];
+    va_list figures;
+    va_start(figures, format);
+    std::vsnprintf(text, sizeof text, format, figures);
+    va_end(figures);
+    if (stream == Stream::err) err += text;
+    return true;
+}
+
+void sayCommandLine(Stream, const Command&) {}
+const char* systemWords(int error) { return error == 2 ? "%1 is not a valid Win32 application." : "no such file"; }
+const char* signalName(int) { return nullptr; }
+Utf8::Utf8(const char* text) : text_(text) {}
+Utf8::~Utf8() = default;
+
+// The environment the options are read with.
+std::vector<std::pair<std::string, std::string>> environment;
+const char* setting(const char* name)
+{
+    for (const auto& [variable, value] : environment) {
+        if (variable == name) return value.c_str();
+    }
+    return nullptr;
+}
+
+namespace {
+
+ChildEnd run(const Script& played, const Limits& limits)
+{
+    script = played;
+    ends.clear();
+    waits.clear();
+    err.clear();
+    Command command{};
+    return runWithin(command, limits);
+}
+
+TEST(Watch, EndsTheRunAtTheFirstLimitItPassesAndJudgesTheRest)
+{
+    const auto rising = [](double at) { return at < 0.05 ? 10.0 : 80.0; };
+    struct Case {
+        const char* what;
+        Script script;
+        Limits limits;
+        Verdict verdict;
+        bool endedAtLimit;
+        double peak;       // the cost's figure
+        double endedNear;  // when the tree was ended; below 0: it was not
+    };
+    const Case cases[] = {
+        {"no limits: one wait, for ever", {.endsAt = 2}, {0, 0}, Verdict::none, false, -1, -1},
+        {"within the time limit", {.endsAt = 0.5}, {1, 0}, Verdict::none, false, 1, -1},
+        {"past the time limit", {}, {1, 0}, Verdict::overTime, true, 1, 1},
+        {"past the memory limit at a look", {.memory = rising}, {0, 64}, Verdict::overMemory, true, 80, 0.05},
+        {"memory first, before the time limit", {.memory = rising}, {1, 64}, Verdict::overMemory, true, 80, 0.05},
+        // The system's own figure at the end judges what the looks missed.
+        {"over the memory limit between two looks", {.endsAt = 0.3, .kernelPeak = 100}, {0, 64}, Verdict::overMemory,
+         false, 100, -1},
+        {"no figure while it runs: the system's at the end",
+         {.endsAt = 0.3, .memory = [](double) { return -1.0; }, .kernelPeak = 100}, {0, 64}, Verdict::overMemory, false,
+         100, -1},
+        {"no figure at all: no verdict", {.endsAt = 0.3, .memory = [](double) { return -1.0; }}, {0, 64}, Verdict::none,
+         false, -1, -1},
+        {"the looks saw more than the system kept", {.endsAt = 0.3, .memory = [](double) { return 50.0; }, .kernelPeak = 30},
+         {0, 64}, Verdict::none, false, 50, -1},
+    };
+    for (const Case& c : cases) {
+        const ChildEnd end = run(c.script, c.limits);
+        EXPECT_EQ(end.start, Start::ran) << c.what;
+        EXPECT_EQ(end.verdict, c.verdict) << c.what;
+        EXPECT_EQ(end.endedAtLimit, c.endedAtLimit) << c.what;
+        EXPECT_DOUBLE_EQ(end.ending.peakMegabytes, c.peak) << c.what;
+        if (c.endedNear < 0) {
+            EXPECT_TRUE(ends.empty()) << c.what;
+        } else {
+            ASSERT_EQ(ends.size(), 1U) << c.what;
+            EXPECT_GT(ends[0], c.endedNear) << c.what;
+            EXPECT_LT(ends[0], c.endedNear + memoryLook + 1e-3) << c.what;
+            // Once ended, it is waited for until its end, whatever it takes.
+            EXPECT_EQ(waits.back(), -1) << c.what;
+        }
+        // Never a look later than the next one due.
+        for (std::size_t i = 1; i + 1 < waits.size(); ++i) {
+            EXPECT_LE(waits[i] - waits[i - 1], memoryLook + 1e-5) << c.what << ", wait " << i;
+        }
+    }
+    // Without limits nothing is looked at: the one wait is for the program's end.
+    run({.endsAt = 2}, {0, 0});
+    EXPECT_EQ(waits, std::vector<double>{-1});
+}
+
+TEST(Watch, ARunThatDidNotStartOrWasLostIsSaidSo)
+{
+    const ChildEnd notFound = run({.start = Start::notFound, .reason = 2}, {1, 64});
+    EXPECT_EQ(notFound.start, Start::notFound);
+    EXPECT_EQ(notFound.seconds, 0.002);
+    EXPECT_TRUE(waits.empty());
+    EXPECT_EQ(exitStatus(notFound), 127);
+
+    const ChildEnd lost = run({.lostAt = true}, {0, 0});
+    EXPECT_EQ(lost.start, Start::lost);
+    EXPECT_EQ(lost.reason, 10);
+    EXPECT_EQ(exitStatus(lost), 125);
+}
+
+// The verdict as a judge gives it, and the status the launcher ends with.
+TEST(Watch, TheVerdictAndTheStatus)
+{
+    struct Case {
+        double seconds, peak;
+        bool endedAtLimit;
+        Verdict endedFor;
+        Verdict verdict;
+        int status;
+    };
+    const Limits limits{1, 64};
+    const Case cases[] = {
+        {0.9, 10, false, Verdict::none, Verdict::none, 3},
+        {1.0, 64, false, Verdict::none, Verdict::none, 3},  // at a limit is not past it
+        {1.001, 10, false, Verdict::none, Verdict::overTime, 124},
+        {0.5, 64.1, false, Verdict::none, Verdict::overMemory, 124},
+        {1.5, 100, false, Verdict::none, Verdict::overTime, 124},    // time is judged first
+        {0.2, 10, true, Verdict::overMemory, Verdict::overMemory, 124},  // as it was ended
+    };
+    for (const Case& c : cases) {
+        ChildEnd end{};
+        end.start = Start::ran;
+        end.seconds = c.seconds;
+        end.ending.peakMegabytes = c.peak;
+        end.ending.exitCode = 3;
+        end.endedAtLimit = c.endedAtLimit;
+        end.verdict = c.endedFor;
+        end.verdict = judge(end, limits);
+        EXPECT_EQ(end.verdict, c.verdict) << c.seconds << " s, " << c.peak << " MB";
+        EXPECT_EQ(exitStatus(end), c.status) << c.seconds << " s, " << c.peak << " MB";
+    }
+}
+
+// What is said when the memory limit could not be kept, and a start failure in words that
+// name the file they speak of.
+TEST(Report, SaysWhatTheSystemCouldNotTellAndNamesTheProgram)
+{
+    ChildEnd end = run({.endsAt = 0.3, .memory = [](double) { return -1.0; }}, {0, 64});
+    sayReport(end, {0, 64});
+    EXPECT_EQ(err, "\n无法测量内存峰值: 内存限制未生效\nCPU 时间 : 0.500 秒");
+
+    char name[] = "C:\\a b\\x.exe";
+    char* arguments[] = {name, nullptr};
+    Command command{1, arguments, nullptr, nullptr, false};
+    err.clear();
+    end.start = Start::notRunnable;
+    end.reason = 2;
+    sayWhyItDidNotRun(command, end);
+    EXPECT_EQ(err, "无法启动 C:\\a b\\x.exe: C:\\a b\\x.exe is not a valid Win32 application.\n");
+}
+
+// The options before the program, and the environment for an IDE whose command line cannot
+// change; an option wins over its variable.
+TEST(Options, AreReadBeforeTheProgramAndTheEnvironmentStandsInForThem)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::vector<std::pair<std::string, std::string>> environment;
+        Options::What what;
+        int program;
+        Limits limits;
+    };
+    const Case cases[] = {
+        {{"a.out", "--time-limit=1"}, {}, Options::run, 1, {0, 0}},
+        {{"--time-limit=1.5", "a.out"}, {}, Options::run, 2, {1.5, 0}},
+        {{"--time-limit", "2", "--memory-limit=256", "a.out"}, {}, Options::run, 4, {2, 256}},
+        {{"--", "--time-limit=1"}, {}, Options::run, 2, {0, 0}},
+        {{"a.out"}, {{"PIMBREL_TIME_LIMIT", "0.5"}, {"PIMBREL_MEMORY_LIMIT", "64"}}, Options::run, 1, {0.5, 64}},
+        {{"--time-limit=3", "a.out"}, {{"PIMBREL_TIME_LIMIT", "0.5"}}, Options::run, 2, {3, 0}},
+        {{"--time-limit=3", "a.out"}, {{"PIMBREL_TIME_LIMIT", "x"}}, Options::run, 2, {3, 0}},
+        {{"a.out"}, {{"PIMBREL_MEMORY_LIMIT", "64MB"}}, Options::badValue, 0, {0, 0}},
+        {{"--time-limit=0", "a.out"}, {}, Options::badValue, 0, {0, 0}},
+        {{"--help", "a.out"}, {}, Options::help, 0, {0, 0}},
+        {{"--version"}, {}, Options::version, 0, {0, 0}},
+        {{"--timelimit=1", "a.out"}, {}, Options::unknownOption, 0, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        environment = c.environment;
+        std::vector<std::string> words{"pimbrel"};
+        words.insert(words.end(), c.arguments.begin(), c.arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const Options options = readOptions(static_cast<int>(words.size()), argv.data());
+        const std::string row = c.arguments[0];
+        EXPECT_EQ(options.what, c.what) << row;
+        if (c.what != Options::run) continue;
+        EXPECT_EQ(options.program, c.program) << row;
+        EXPECT_EQ(options.limits.seconds, c.limits.seconds) << row;
+        EXPECT_EQ(options.limits.megabytes, c.limits.megabytes) << row;
+    }
+    environment.clear();
+}
+
+}  // namespace
