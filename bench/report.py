@@ -331,7 +331,7 @@ say(f"A child (`bench/lifetime.cpp`) sleeps until a monotonic deadline and repor
 rows = []
 for sleep, runs in ACCURACY.items():
     own = [d for _, d, _ in runs]
-    rows.append((f"{sleep} ms", len(runs), ms(statistics.median(l for l, _, _ in runs)), ms(statistics.median(own)),
+    rows.append((f"{sleep} ms", len(runs), ms(statistics.median(life for life, _, _ in runs)), ms(statistics.median(own)),
                  ms(pct([abs(d) for d in own], 0.9)), ms(max(map(abs, own))),
                  ms(statistics.median(d for _, _, d in runs)), ms(max(abs(d) for _, _, d in runs))))
 say(table(["sleep", "runs", "child lifetime ms (median)", "pimbrel - child: median", "pimbrel: 90th pct \\|diff\\|",
@@ -355,10 +355,10 @@ for line in read("rss.tsv").split("\n"):
     if line:
         name, path, kib = line.split("\t")
         rss.setdefault((name, path), []).append(int(kib))
+LABELS = {"pimbrel": " (as built)", "GNU time": " (GNU time)", "exit0 alone": " alone"}
 say(table(["<command", "peak RSS KiB", "size of the binary bytes"],
-          [(f"`{path}`" + {"pimbrel": " (as built)", "GNU time": " (GNU time)", "exit0 alone": " alone"}.get(name, ""),
-            round(statistics.median(kib)),
-            os.path.getsize(path)) for (name, path), kib in rss.items()]))
+          [(f"`{path}`{LABELS.get(name, '')}", round(statistics.median(kib)), os.path.getsize(path))
+           for (name, path), kib in rss.items()]))
 
 say("### Pimbrel.exe (Windows, i686)\n")
 objdump = read("windows-objdump.txt")
