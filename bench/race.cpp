@@ -1,17 +1,15 @@
 // Races commands against each other, interleaved: each round starts every command once, in
 // an order that turns from round to round, and times it from its start until it has been
-// reaped. Prints, for each command, the median wall time with its 25th and 75th percentiles,
-// and the median of its per-round ratio to the first command's time in the same round, with
-// the 25th and 75th percentiles of that ratio.
+// reaped. Writes the raw rounds to standard output: a line of the commands' names, then one
+// line a round, one column a command, in milliseconds, all separated by tabs. The
+// statistics are bench/report.py's.
 //
-//     race ROUNDS ARGUMENTS NAME=COMMAND...
+//     race ROUNDS NAME=COMMAND...
 //
-// COMMAND is split at spaces. ARGUMENTS generated arguments of ten bytes each are added to
-// every command, or as many as a NAME that ends in @N asks for, or N of BYTES bytes each for
-// one that ends in @NxBYTES. Generated arguments need no quoting. The commands read from and
-// write to /dev/null; one that fails stops the race. With RACE_RAW set to a file name, every
-// round's times go there too, one line a round, one column a command, in milliseconds.
-#include <algorithm>
+// COMMAND is split at spaces. A NAME that ends in @N gets N generated arguments of ten bytes
+// added to its command, one that ends in @NxBYTES N of BYTES bytes each; generated arguments
+// need no quoting. The commands read from and write to /dev/null; one that fails stops the
+// race.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,8 +30,6 @@ struct Contender {
     std::string name;
     std::vector<std::string> words;
     std::vector<char*> argv;
-    std::vector<double> times;   // milliseconds, one per round
-    std::vector<double> ratios;  // to the first contender, one per round
 };
 
 double now()
@@ -41,19 +37,6 @@ double now()
     timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double quantile(std::vector<double> values, double q)
-{
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(q * (values.size() - 1))];
 }
 
 double timeOnce(Contender& contender, posix_spawn_file_actions_t* quiet)
@@ -80,12 +63,11 @@ double timeOnce(Contender& contender, posix_spawn_file_actions_t* quiet)
 
 int main(int argc, char* argv[])
 {
-    if (argc < 4) {
-        std::fputs("usage: race ROUNDS ARGUMENTS NAME=COMMAND...\n", stderr);
+    if (argc < 3) {
+        std::fputs("usage: race ROUNDS NAME=COMMAND...\n", stderr);
         return 2;
     }
     const int rounds = std::atoi(argv[1]);
-    const long extra = std::atol(argv[2]);
 
     // A hundred thousand arguments need more room than the default stack limit leaves them.
     rlimit stack;
@@ -98,13 +80,13 @@ int main(int argc, char* argv[])
     }
 
     std::vector<Contender> contenders;
-    for (int i = 3; i < argc; ++i) {
+    for (int i = 2; i < argc; ++i) {
         Contender c;
         const char* equals = std::strchr(argv[i], '=');
         if (equals == nullptr) return 2;
         c.name.assign(argv[i], static_cast<std::size_t>(equals - argv[i]));
         const std::size_t at = c.name.rfind('@');
-        const long count = at == std::string::npos ? extra : std::atol(c.name.c_str() + at + 1);
+        const long count = at == std::string::npos ? 0 : std::atol(c.name.c_str() + at + 1);
         const std::size_t times = at == std::string::npos ? std::string::npos : c.name.find('x', at);
         const std::size_t bytes = times == std::string::npos ? 10 : std::strtoul(c.name.c_str() + times + 1, nullptr, 10);
         std::string word;
@@ -135,9 +117,8 @@ int main(int argc, char* argv[])
     posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
 
     const std::size_t n = contenders.size();
-    const char* rawName = std::getenv("RACE_RAW");
-    std::FILE* raw = rawName != nullptr ? std::fopen(rawName, "w") : nullptr;
-    const int warmup = std::max(3, rounds / 20);
+    for (std::size_t i = 0; i < n; ++i) std::printf(i + 1 < n ? "%s\t" : "%s\n", contenders[i].name.c_str());
+    const int warmup = rounds / 20 > 3 ? rounds / 20 : 3;
     std::vector<double> round(n);
     for (int r = -warmup; r < rounds; ++r) {
         for (std::size_t k = 0; k < n; ++k) {
@@ -145,21 +126,7 @@ int main(int argc, char* argv[])
             round[i] = timeOnce(contenders[i], &quiet);
         }
         if (r < 0) continue;
-        for (std::size_t i = 0; i < n; ++i) {
-            contenders[i].times.push_back(round[i]);
-            contenders[i].ratios.push_back(round[i] / round[0]);
-            if (raw != nullptr) std::fprintf(raw, i + 1 < n ? "%.4f\t" : "%.4f\n", round[i]);
-        }
+        for (std::size_t i = 0; i < n; ++i) std::printf(i + 1 < n ? "%.4f\t" : "%.4f\n", round[i]);
     }
-
-    if (raw != nullptr) std::fclose(raw);
-
-    // name, median ms, 25th and 75th percentile ms, median ratio to the first, its 25th and
-    // 75th percentile
-    for (const Contender& c : contenders) {
-        std::printf("%s\t%.4f\t%.4f\t%.4f\t%.4f\t%.4f\t%.4f\n", c.name.c_str(), median(c.times),
-                    quantile(c.times, 0.25), quantile(c.times, 0.75), median(c.ratios),
-                    quantile(c.ratios, 0.25), quantile(c.ratios, 0.75));
-    }
-    return 0;
+    return std::fflush(stdout) == 0 ? 0 : 2;
 }

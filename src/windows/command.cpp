@@ -13,7 +13,6 @@
 #include "../texts.h"
 #include "internal.h"
 
-using windows::longestCommandLine;
 using windows::longestPath;
 
 namespace {
@@ -217,9 +216,9 @@ bool prepareCommand(int count, wchar_t* const* arguments, Command& command)
     command = Command{count, arguments, nullptr, nullptr, false};
     command.program = static_cast<wchar_t*>(std::malloc(longestPath * sizeof(wchar_t)));
     if (command.program == nullptr) return false;
-    if (findProgram(arguments[0], command.program)) {
-        command.batch = isBatchFile(command.program);
-    } else {
+    const bool found = findProgram(arguments[0], command.program);
+    command.batch = found && isBatchFile(command.program);
+    if (!found) {
         std::free(command.program);
         command.program = nullptr;
     }
