@@ -63,7 +63,9 @@ struct Texts {
     const char* prompt;
     const char* cannotStart;      // the program as given, why
     const char* tooLong;          // the command line's length and the most the system takes, in characters
+    const char* tooLongForBatch;  // the line's length and the most cmd reads, in characters
     const char* refusedForBatch;  // the argument's number, what it holds
+    const char* refusedBatchPath;  // the batch file's path, which holds a '%'
     const char* carriageReturn;   // what it holds, when it is a line break
     const char* lineFeed;
     const char* noMemory;
@@ -179,7 +181,9 @@ inline constexpr Texts texts = {
     .prompt = "\n按任意键继续...\n",
     .cannotStart = "无法启动 %s: %s\n",
     .tooLong = "命令行过长 (%u 个字符，最多 %u 个)",
+    .tooLongForBatch = "命令行过长 (%u 个字符，批处理文件最多 %u 个)",
     .refusedForBatch = "无法安全地把参数 %d 传给批处理文件: 含有 %s",
+    .refusedBatchPath = "无法安全地运行批处理文件 %s: 它的路径含有 \"%%\"",
     .carriageReturn = "回车符",
     .lineFeed = "换行符",
     .noMemory = "无法分配命令行: 内存不足\n",
@@ -294,7 +298,9 @@ inline constexpr Texts texts = {
     .prompt = "\nPress any key to continue...\n",
     .cannotStart = "Cannot start %s: %s\n",
     .tooLong = "the command line is too long (%u characters, at most %u)",
+    .tooLongForBatch = "the command line is too long (%u characters, at most %u for a batch file)",
     .refusedForBatch = "Cannot pass argument %d to a batch file safely: it holds %s",
+    .refusedBatchPath = "Cannot run the batch file %s safely: its path holds \"%%\"",
     .carriageReturn = "a carriage return",
     .lineFeed = "a line feed",
     .noMemory = "Cannot allocate the command line: out of memory\n",
@@ -373,6 +379,7 @@ constexpr const char* Texts::*all[] = {
     &Texts::banner, &Texts::usage, &Texts::options, &Texts::statuses, &Texts::version, &Texts::badValue,
     &Texts::unknownOption, &Texts::writeError, &Texts::running, &Texts::report, &Texts::prompt,
     &Texts::cannotStart, &Texts::tooLong, &Texts::refusedForBatch, &Texts::carriageReturn, &Texts::lineFeed,
+    &Texts::tooLongForBatch, &Texts::refusedBatchPath,
     &Texts::noMemory, &Texts::cannotWait, &Texts::killedBy, &Texts::killedByUnnamed, &Texts::words,
     &Texts::coreDumped, &Texts::crashed, &Texts::crashedUnknown, &Texts::cost, &Texts::cpuTime,
     &Texts::peakMemory, &Texts::overTime, &Texts::overMemory, &Texts::cannotMeasure,

@@ -15,6 +15,8 @@ namespace windows {
 // longest path it takes, the same.
 constexpr std::size_t longestCommandLine = 32767;
 constexpr std::size_t longestPath = 32767;
+// The longest command cmd reads, in characters: a batch file's line, after /c.
+constexpr std::size_t longestBatchLine = 8191;
 
 // The system's message for an error, in the system's language, without the line break it
 // ends with; false when the system has none.
