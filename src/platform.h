@@ -14,8 +14,9 @@ using ArgChar = char;
 #endif
 
 // Takes the console for this run: gives it the title, and makes sure that the launcher's
-// own writes cannot kill it when its output has gone away.
-void claimConsole(const char* title);
+// own writes cannot kill it when its output has gone away. Asked for a UTF-8 console, puts
+// a Windows console's code pages at 65001 for the program (terminals elsewhere are UTF-8).
+void claimConsole(const char* title, bool utf8Console);
 
 // Leaves the console as it was found.
 void releaseConsole();

@@ -80,8 +80,9 @@ TEST(Usage, BannerUsageHelpAndVersion)
         const Outcome help = runLauncher({"--help"}, locale);
         EXPECT_TRUE(help.out.starts_with(shown("用法: " + usageName + " <EXE 路径> <参数 ...>\n"
                                                "Tavrune IDE 程序运行插件 - Oltmera 出品\n"))) << help.out;
-        for (const char* line : {"  --time-limit=秒数 ", "  --memory-limit=MB ", "  PIMBREL_TIME_LIMIT ",
-                                 "  PIMBREL_MEMORY_LIMIT ", "  124    超出时间限制或内存限制\n", "  127    找不到程序\n"}) {
+        for (const char* line : {"  --time-limit=秒数 ", "  --memory-limit=MB ", "  --utf8-console ", "  PIMBREL_TIME_LIMIT ",
+                                 "  PIMBREL_MEMORY_LIMIT ", "  PIMBREL_UTF8_CONSOLE ", "  124    超出时间限制或内存限制\n",
+                                 "  127    找不到程序\n"}) {
             EXPECT_NE(help.out.find(shown(line)), std::string::npos) << line;
         }
         EXPECT_EQ(help.status, 0);
@@ -157,6 +158,7 @@ TEST(Usage, ABadValueOrAnUnknownOptionIsAUsageError)
         {{"--memory-limit"}, "", "--memory-limit" + bad + should},
         {{"x"}, "PIMBREL_TIME_LIMIT=", "PIMBREL_TIME_LIMIT" + bad + should},
         {{"x"}, "PIMBREL_MEMORY_LIMIT=64MB", "PIMBREL_MEMORY_LIMIT" + bad + "64MB" + should},
+        {{"x"}, "PIMBREL_UTF8_CONSOLE=yes", "PIMBREL_UTF8_CONSOLE" + bad + "yes\" (应为 1 或 0)\n"},
         {{"--timelimit=1", "x"}, "", "未知的选项: --timelimit=1 (见 " + usageName + " --help)\n"},
         {{"-t", "1", "x"}, "", "未知的选项: -t (见 " + usageName + " --help)\n"},
     };

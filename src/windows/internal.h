@@ -1,7 +1,8 @@
 #pragma once
 
-// What the launcher's Windows files share: the system's words (console.cpp), and what
-// finding the program (command.cpp) hands to starting it (process.cpp).
+// What the launcher's Windows files share: the system's words and the console as it was
+// found (console.cpp), and what finding the program (command.cpp) hands to starting it
+// (process.cpp).
 
 #include <cstddef>
 
@@ -21,6 +22,11 @@ constexpr std::size_t longestBatchLine = 8191;
 // The system's message for an error, in the system's language, without the line break it
 // ends with; false when the system has none.
 bool systemMessage(DWORD error, wchar_t* message, std::size_t size);
+
+// Puts the console back as the launcher found it when it claimed it: its text attributes,
+// its input and output code pages and its modes, whatever the child left. Called as soon as
+// the child has ended, so that the report reads as it should, and again at the end.
+void restoreConsole();
 
 // A start that failed, in the system's words, which name the program where they name a file.
 ChildEnd failedStart(DWORD error, const wchar_t* program);

@@ -187,6 +187,7 @@ ChildEnd runChild(Command& command, const Limits& limits)
                                 : WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0) &&
                        GetExitCodeProcess(process.hProcess, &exitCode);
     const double ranFor = secondsSince(created);
+    windows::restoreConsole();  // the console as found, whatever the child left: before the report
     if (ended) {
         end.start = Start::ran;
         end.exitCode = static_cast<std::int32_t>(exitCode);
