@@ -153,7 +153,8 @@ void windows::restoreConsole()
     }
 }
 
-// A title that could not be read is left as it is, rather than replaced with nothing.
+// The console as it was found; a title that could not be read is left as it is, rather
+// than replaced with nothing.
 void releaseConsole()
 {
     windows::restoreConsole();
