@@ -67,6 +67,9 @@ int launch(int argc, ArgChar* argv[])
     case Options::badValue:
         say(Stream::err, texts.badValue, options.name, Utf8(options.given).text());
         return status::usageError;
+    case Options::badSwitch:
+        say(Stream::err, texts.badSwitch, options.name, Utf8(options.given).text());
+        return status::usageError;
     case Options::unknownOption:
         say(Stream::err, texts.unknownOption, Utf8(options.given).text());
         return status::usageError;
@@ -74,7 +77,7 @@ int launch(int argc, ArgChar* argv[])
         break;
     }
 
-    claimConsole(texts.banner);
+    claimConsole(texts.banner, options.utf8Console);
     if (options.program >= argc) {
         say(Stream::out, "%s\n%s\n", texts.banner, texts.usage);
         releaseConsole();

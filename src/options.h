@@ -1,15 +1,16 @@
 #pragma once
 
-// What the launcher is asked before the program: its own words, and limits for practice as
-// a contest judge sets them, from options in GNU form or, for an IDE whose command line
-// cannot be changed, from the environment (options win).
+// What the launcher is asked before the program: its own words, limits for practice as a
+// contest judge sets them, and a UTF-8 console for the program, from options in GNU form or,
+// for an IDE whose command line cannot be changed, from the environment (options win).
 
 #include "run.h"
 
 struct Options {
-    enum What { run, help, version, badValue, unknownOption } what = run;
+    enum What { run, help, version, badValue, badSwitch, unknownOption } what = run;
     int program = 0;                 // where the program stands among the arguments
     Limits limits{};
+    bool utf8Console = false;        // the program runs on a console at code page 65001
     const char* name = nullptr;      // the option or variable whose value is bad
     const ArgChar* given = nullptr;  // that value, or the unknown option
 };
@@ -71,6 +72,10 @@ inline Options readOptions(int argc, ArgChar* const* argv)
         }
         if (is(option, "--help")) return {Options::help};
         if (is(option, "--version")) return {Options::version};
+        if (is(option, "--utf8-console")) {
+            options.utf8Console = true;
+            continue;
+        }
         Limit* asked = nullptr;
         for (Limit& limit : limits) {
             const ArgChar* rest = nullptr;
@@ -96,6 +101,16 @@ inline Options readOptions(int argc, ArgChar* const* argv)
         options.name = name;
         options.given = given;
         return options;
+    }
+    // A switch in the environment is 1 or 0; anything else is a mistake to say, not a no.
+    const ArgChar* const utf8 = options.utf8Console ? nullptr : setting("PIMBREL_UTF8_CONSOLE");
+    if (utf8 != nullptr && !is(utf8, "0")) {
+        options.utf8Console = is(utf8, "1");
+        if (!options.utf8Console) {
+            options.what = Options::badSwitch;
+            options.name = "PIMBREL_UTF8_CONSOLE";
+            options.given = utf8;
+        }
     }
     return options;
 }

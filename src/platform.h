@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // What the launcher asks of the system it runs on. Each system answers in a folder of its
@@ -19,8 +20,9 @@ using ArgChar = char;
 
 // Takes the console for this run: gives it the title, and makes sure that neither a reader
 // that went away nor a request to end that comes while the launcher writes can cost the
-// report.
-void claimConsole(const char* title);
+// report. Asked for a UTF-8 console, puts a Windows console's code pages at 65001 for the
+// program (terminals elsewhere are UTF-8).
+void claimConsole(const char* title, bool utf8Console);
 
 // Leaves the console as it was found.
 void releaseConsole();
@@ -41,6 +43,9 @@ enum class Stream { out, err };
 // it all; then whyWritingFailed says why, in the user's words.
 bool say(Stream stream, const char* format, ...);
 const char* whyWritingFailed();
+
+// The system's own snprintf, for a piece of a line: always terminated, cut to the size.
+void formatted(char* text, std::size_t size, const char* format, ...);
 
 // An argument in UTF-8, to fill a line of the launcher's own, whole.
 class Utf8 {
@@ -99,8 +104,22 @@ void sayCommandLine(Stream stream, const Command& command);
 
 // Whether the program started, and if not, why. A launcher asked to end before the program
 // started does not start it; one that lost sight of its program cannot say how it ended.
-// An argument that cmd would take for a command is refused: nothing runs.
+// A command the system or cmd would misread is refused: nothing runs.
 enum class Start { ran, notFound, notRunnable, refused, endAsked, lost };
+
+// Why a command was refused before anything started.
+struct Refusal {
+    enum Kind {
+        none,
+        lineTooLong,       // longer than the system takes: `length` characters, `most` at most
+        batchLineTooLong,  // a batch file's line longer than cmd reads
+        batchPath,         // the batch file's own path holds what cmd would expand: `holds`
+        batchArgument,     // an argument, number `argument`, holds what cmd cannot take: `holds`
+    } kind = none;
+    int argument = 0;
+    char holds = 0;
+    unsigned length = 0, most = 0;
+};
 
 // The program while it runs, as the system follows it.
 struct Program;
@@ -108,7 +127,7 @@ struct Program;
 struct Started {
     Start start;
     int reason;             // why not: the system's error number; for endAsked, the signal
-    const char* refusal;    // why it was refused, a line of the launcher's own
+    Refusal refusal;        // why it was refused
     double seconds;         // when it did not start, how long trying took
     Program* program;       // when it runs: until finishProgram
 };

@@ -81,6 +81,31 @@ void sayWhatItCost(const Ending& ending)
 // The exit code the report shows: the program's, or the launcher's when it did not run.
 std::int32_t reportedCode(const ChildEnd& end) { return end.start == Start::ran ? end.ending.exitCode : exitStatus(end); }
 
+// Why the launcher did not start the command: what the system or cmd would have misread.
+void sayRefusal(const Command& command, const Refusal& refusal)
+{
+    char reason[256];
+    switch (refusal.kind) {
+    case Refusal::lineTooLong:
+    case Refusal::batchLineTooLong:
+        formatted(reason, sizeof reason, refusal.kind == Refusal::lineTooLong ? texts.tooLong : texts.tooLongForBatch,
+                  refusal.length, refusal.most);
+        say(Stream::err, texts.cannotStart, Utf8(command.arguments[0]).text(), reason);
+        return;
+    case Refusal::batchPath:
+        say(Stream::err, Format(texts.refusedBatchPath).then("\n").text(), Utf8(command.program).text());
+        return;
+    case Refusal::batchArgument: {
+        const char quoted[] = {'"', refusal.holds, '"', '\0'};
+        const char* const what = refusal.holds == '\r' ? texts.carriageReturn : refusal.holds == '\n' ? texts.lineFeed : quoted;
+        say(Stream::err, Format(texts.refusedForBatch).then("\n").text(), refusal.argument, what);
+        return;
+    }
+    case Refusal::none:
+        return;
+    }
+}
+
 }  // namespace
 
 void sayRunning(const Command& command)
@@ -93,7 +118,7 @@ void sayRunning(const Command& command)
 void sayWhyItDidNotRun(const Command& command, const ChildEnd& end)
 {
     if (end.start == Start::refused) {
-        say(Stream::err, "%s\n", end.refusal);
+        sayRefusal(command, end.refusal);
         return;
     }
     const char* const words = systemWords(end.reason);

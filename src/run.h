@@ -24,7 +24,7 @@ enum class Verdict { none, overTime, overMemory };
 struct ChildEnd {
     Start start;
     int reason;            // why it did not run, or why its end is not known (see Started)
-    const char* refusal;   // why it was refused
+    Refusal refusal;       // why it was refused
     Ending ending;         // how it ended, when it ran; its peak the largest figure known
     double seconds;        // from just before it was created until its end was seen
     Verdict verdict;

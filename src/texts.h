@@ -19,6 +19,13 @@
 #define PIMBREL_EXAMPLE "./a.out < sample.txt"
 #endif
 
+// What a text says of a thing that only Windows has: there, and elsewhere.
+#ifdef _WIN32
+#define PIMBREL_ON_WINDOWS(there, elsewhere) there
+#else
+#define PIMBREL_ON_WINDOWS(there, elsewhere) elsewhere
+#endif
+
 // What a signal's end makes of the exit status, where there are signals.
 #ifdef _WIN32
 #define PIMBREL_SIGNAL_STATUS(words) ""
@@ -54,6 +61,7 @@ struct Texts {
     const char* statuses;       // the exit statuses
     const char* version;
     const char* badValue;       // the option's or variable's name, the value given
+    const char* badSwitch;      // the variable's name, the value given: neither 1 nor 0
     const char* unknownOption;  // the option given
     const char* writeError;     // why the help or the version could not be written
 
@@ -63,7 +71,9 @@ struct Texts {
     const char* prompt;
     const char* cannotStart;      // the program as given, why
     const char* tooLong;          // the command line's length and the most the system takes, in characters
+    const char* tooLongForBatch;  // the line's length and the most cmd reads, in characters
     const char* refusedForBatch;  // the argument's number, what it holds
+    const char* refusedBatchPath;  // the batch file's path, which holds a '%'
     const char* carriageReturn;   // what it holds, when it is a line break
     const char* lineFeed;
     const char* noMemory;
@@ -155,12 +165,17 @@ inline constexpr Texts texts = {
     .options = "\n选项 (写在程序之前):\n"
         "  --time-limit=秒数      运行超过这些秒就结束程序及其启动的程序，如 1 或 0.5\n"
         "  --memory-limit=MB      内存峰值超过这些 MB 就结束程序，1 MB 为 1048576 字节\n"
+        PIMBREL_ON_WINDOWS("  --utf8-console         程序在 UTF-8 (代码页 65001) 的控制台中运行:\n"
+                           "                         源文件存为 UTF-8 的程序输出中文时不再乱码\n",
+                           "  --utf8-console         在 Windows 上让程序在 UTF-8 控制台中运行;\n"
+                           "                         这里的终端本就是 UTF-8，无需此项\n")
         "  --                     选项到此为止，其后是程序\n"
         "  --help                 显示本帮助\n"
         "  --version              显示版本\n"
         "\n环境变量 (用于无法改动命令行的 IDE，选项优先):\n"
         "  PIMBREL_TIME_LIMIT     同 --time-limit\n"
         "  PIMBREL_MEMORY_LIMIT   同 --memory-limit\n"
+        "  PIMBREL_UTF8_CONSOLE   1: 同 --utf8-console\n"
         "  PIMBREL_LANG           en 或 zh: 提示信息的语言\n"
         "\n例: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
     .statuses = "\n退出状态: 程序的退出返回值，除非\n"
@@ -171,6 +186,7 @@ inline constexpr Texts texts = {
         "  127    找不到程序\n" PIMBREL_SIGNAL_STATUS("程序被信号 N 终止"),
     .version = "pimbrel " PIMBREL_VERSION "\n",
     .badValue = PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为正数，如 1 或 0.5)\n",
+    .badSwitch = PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为 1 或 0)\n",
     .unknownOption = PIMBREL_COMMAND ": 未知的选项: %s (见 " PIMBREL_COMMAND " --help)\n",
     .writeError = PIMBREL_COMMAND ": 写入错误: %s\n",
 
@@ -179,7 +195,9 @@ inline constexpr Texts texts = {
     .prompt = "\n按任意键继续...\n",
     .cannotStart = "无法启动 %s: %s\n",
     .tooLong = "命令行过长 (%u 个字符，最多 %u 个)",
+    .tooLongForBatch = "命令行过长 (%u 个字符，批处理文件最多 %u 个)",
     .refusedForBatch = "无法安全地把参数 %d 传给批处理文件: 含有 %s",
+    .refusedBatchPath = "无法安全地运行批处理文件 %s: 它的路径含有 \"%%\"",
     .carriageReturn = "回车符",
     .lineFeed = "换行符",
     .noMemory = "无法分配命令行: 内存不足\n",
@@ -270,12 +288,17 @@ inline constexpr Texts texts = {
     .options = "\nOptions (before the program):\n"
         "  --time-limit=SECONDS   end the program and all it started after SECONDS: 1, 0.5\n"
         "  --memory-limit=MB      end it when its peak memory passes MB, of 1048576 bytes\n"
+        PIMBREL_ON_WINDOWS("  --utf8-console         run the program on a UTF-8 console (code page 65001):\n"
+                           "                         for a program that prints UTF-8 text\n",
+                           "  --utf8-console         on Windows, run the program on a UTF-8 console;\n"
+                           "                         terminals here are UTF-8 already: no need\n")
         "  --                     the end of the options: the program comes next\n"
         "  --help                 show this help\n"
         "  --version              show the version\n"
         "\nEnvironment (for an IDE whose command line cannot be changed; options win):\n"
         "  PIMBREL_TIME_LIMIT     as --time-limit\n"
         "  PIMBREL_MEMORY_LIMIT   as --memory-limit\n"
+        "  PIMBREL_UTF8_CONSOLE   1: as --utf8-console\n"
         "  PIMBREL_LANG           en or zh: the language of the messages\n"
         "\nExample: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
     .statuses = "\nExit status: the program's own, unless\n"
@@ -286,6 +309,7 @@ inline constexpr Texts texts = {
         "  127    the program was not found\n" PIMBREL_SIGNAL_STATUS("the program was killed by signal N"),
     .version = "pimbrel " PIMBREL_VERSION "\n",
     .badValue = PIMBREL_COMMAND ": invalid value for %s: \"%s\" (a positive number is expected, such as 1 or 0.5)\n",
+    .badSwitch = PIMBREL_COMMAND ": invalid value for %s: \"%s\" (1 or 0 is expected)\n",
     .unknownOption = PIMBREL_COMMAND ": unknown option: %s (see " PIMBREL_COMMAND " --help)\n",
     .writeError = PIMBREL_COMMAND ": write error: %s\n",
 
@@ -294,7 +318,9 @@ inline constexpr Texts texts = {
     .prompt = "\nPress any key to continue...\n",
     .cannotStart = "Cannot start %s: %s\n",
     .tooLong = "the command line is too long (%u characters, at most %u)",
+    .tooLongForBatch = "the command line is too long (%u characters, at most %u for a batch file)",
     .refusedForBatch = "Cannot pass argument %d to a batch file safely: it holds %s",
+    .refusedBatchPath = "Cannot run the batch file %s safely: its path holds \"%%\"",
     .carriageReturn = "a carriage return",
     .lineFeed = "a line feed",
     .noMemory = "Cannot allocate the command line: out of memory\n",
@@ -373,6 +399,7 @@ constexpr const char* Texts::*all[] = {
     &Texts::banner, &Texts::usage, &Texts::options, &Texts::statuses, &Texts::version, &Texts::badValue,
     &Texts::unknownOption, &Texts::writeError, &Texts::running, &Texts::report, &Texts::prompt,
     &Texts::cannotStart, &Texts::tooLong, &Texts::refusedForBatch, &Texts::carriageReturn, &Texts::lineFeed,
+    &Texts::badSwitch, &Texts::tooLongForBatch, &Texts::refusedBatchPath,
     &Texts::noMemory, &Texts::cannotWait, &Texts::killedBy, &Texts::killedByUnnamed, &Texts::words,
     &Texts::coreDumped, &Texts::crashed, &Texts::crashedUnknown, &Texts::cost, &Texts::cpuTime,
     &Texts::peakMemory, &Texts::overTime, &Texts::overMemory, &Texts::cannotMeasure,

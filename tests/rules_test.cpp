@@ -106,6 +106,14 @@ bool say(Stream stream, const char* format, ...)
     return true;
 }
 
+void formatted(char* text, std::size_t size, const char* format, ...)
+{
+    va_list figures;
+    va_start(figures, format);
+    std::vsnprintf(text, size, format, figures);
+    va_end(figures);
+}
+
 void sayCommandLine(Stream, const Command&) {}
 const char* systemWords(int error) { return error == 2 ? "%1 is not a valid Win32 application." : "no such file"; }
 const char* signalName(int) { return nullptr; }

@@ -40,9 +40,10 @@ public:
     }
 
     // Any program as the terminal's first process, such as a shell the test types into.
-    static Terminal running(const Words& program, const Locale& locale = western)
+    static Terminal running(const Words& program, const Locale& locale = western,
+                            const std::function<void()>& inChild = {})
     {
-        return Terminal([&] { exec(program, locale); });
+        return Terminal([&] { exec(program, locale, {}, inChild); });
     }
 
     ~Terminal()
@@ -330,20 +331,81 @@ TEST(Terminal, CtrlCWhileTheChildRunsStopsTheChildAndTheReportShowsIt)
     EXPECT_EQ(terminal.end(), onWindows ? 0 : 130);
 }
 
-// The launcher's words read right on a console whatever its code page, and after a child
-// that switched it to UTF-8 to print its own text.
-TEST(Terminal, TheReportAndThePromptReadRightOnAnyConsole)
+// The colours that text written at `at` gets on the screen: those of the last SGR sequence
+// before it. Wine's console writes one where they change; none and the reset are the same.
+std::string coloursAt(const std::string& screen, std::size_t at)
 {
-    for (const Locale& locale : {western, chinese}) {
-        for (const char* child : {"exit_with", "say_utf8"}) {
-            Terminal terminal({helper(child)}, {}, locale);
-            ASSERT_TRUE(terminal.waitFor(prompt)) << locale.name << " " << child << ": " << terminal.visible();
-            EXPECT_NE(terminal.visible().find("进程退出返回值 0 (0x0)   运行时间 : "), std::string::npos)
-                << locale.name << " " << child << ": " << terminal.visible();
-            ASSERT_TRUE(terminal.waitForKeyMode());
-            terminal.press("k");
-            EXPECT_EQ(terminal.end(), 0);
+    std::string colours;
+    for (std::size_t start = screen.find("\x1b["); start < at; start = screen.find("\x1b[", start + 1)) {
+        std::size_t end = start + 2;
+        while (end < screen.size() && !(screen[end] >= 0x40 && screen[end] <= 0x7e)) ++end;
+        if (end < screen.size() && screen[end] == 'm') colours = screen.substr(start, end + 1 - start);
+    }
+    return colours == "\x1b[m" || colours == "\x1b[0m" ? "" : colours;
+}
+
+// The launcher's words read right on a console whatever its code page, and after a child
+// that switched it to UTF-8 to print its own text, or left it black on black. The console
+// is put back as it was found before the report, and so left: its colours, code pages and
+// modes, as a program run in it next finds them. Asked for, the program runs on a UTF-8
+// console; the option wins over the variable, and a run without either has the console's own.
+TEST(Terminal, TheReportReadsRightAndTheConsoleIsLeftAsFound)
+{
+    struct Case {
+        Words arguments;
+        Locale locale;
+        std::string variable = "";  // NAME=value, in the launcher's environment
+        std::string says = "";      // what the program shows of the console
+    };
+    const std::string utf8 = "console: cp 65001/65001 ", own = "console: cp 936/936 ";
+    std::vector<Case> cases = {
+        {{helper("exit_with")}, western},
+        {{helper("exit_with")}, chinese},
+        {{helper("say_utf8")}, western},
+        {{helper("say_utf8")}, chinese},
+        {{"--utf8-console", helper("exit_with")}, chinese},
+    };
+    if (onWindows) {
+        cases.insert(cases.end(), {
+            {{helper("console_state"), "spoil"}, chinese, "", own},
+            {{"--utf8-console", helper("console_state")}, chinese, "", utf8},
+            {{helper("console_state")}, chinese, "PIMBREL_UTF8_CONSOLE=1", utf8},
+            {{"--utf8-console", helper("console_state")}, chinese, "PIMBREL_UTF8_CONSOLE=0", utf8},
+            {{helper("console_state")}, chinese, "", own},
+        });
+    }
+    for (const Case& c : cases) {
+        const auto setVariable = [&c] {
+            if (!c.variable.empty()) putenv(const_cast<char*>(c.variable.c_str()));
+        };
+        // On Windows, in cmd, between two looks at the console's state.
+        Words command = c.arguments;
+        if (onWindows) {
+            command = {WINE, "cmd", "/c", helper("console_state"), "&", launcherName(launcherFile)};
+            command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+            command.insert(command.end(), {"&", helper("console_state")});
         }
+        Terminal terminal = onWindows ? Terminal::running(command, c.locale, setVariable)
+                                      : Terminal(command, {}, c.locale, setVariable);
+        const std::string row = c.locale.name + (" " + c.arguments[0]) + " " + c.arguments.back() + " " + c.variable;
+        ASSERT_TRUE(terminal.waitFor(prompt)) << row << ": " << terminal.visible();
+        ASSERT_TRUE(terminal.waitForKeyMode()) << row;
+        terminal.press("k");
+        EXPECT_EQ(terminal.end(), 0) << row;
+        const std::string screen = terminal.screen(), visible = terminal.visible();
+        EXPECT_NE(visible.find("进程退出返回值 0 (0x0)   运行时间 : "), std::string::npos) << row << ": " << visible;
+        if (!onWindows) continue;
+        EXPECT_EQ(coloursAt(screen, screen.find("进程退出返回值")), coloursAt(screen, screen.find("正在运行:")))
+            << row << ": " << screen;
+        // The state before the launcher, then as the program found it, then after.
+        Words states;
+        for (std::size_t at = visible.find("console: "); at != std::string::npos; at = visible.find("console: ", at + 1)) {
+            states.push_back(visible.substr(at, visible.find('\r', at) - at));
+        }
+        EXPECT_EQ(states.size(), c.says.empty() ? 2U : 3U) << row << ": " << visible;
+        states.resize(3);
+        EXPECT_EQ(states[c.says.empty() ? 1 : 2], states[0]) << row;
+        EXPECT_TRUE(states[1].starts_with(c.says)) << row << ": " << states[1];
     }
 }
 
@@ -525,7 +587,7 @@ TEST(JobControl, TheTerminalComesBackAsTheShellHadIt)
         {"stty tostop; " + pimbrel + " --memory-limit=2000 " + child + " memory 200; s=$?; stty -tostop; (exit $s)",
          pressAKey, "0", true},
         {"stty tostop; " + pimbrel + " --time-limit=5 /bin/echo piped | cat; s=$?; stty -tostop; (exit $s)",
-         [](Terminal& terminal) { ASSERT_TRUE(terminal.waitFor("\npiped")); }, "0", false},
+         [](Terminal& terminal) { ASSERT_TRUE(terminal.waitFor(prompt)); }, "0", false},
         // A shell that took the terminal for itself (readline's modes on it) and is killed
         // leaves it to nobody: the launcher takes it back, with its modes, and holds the window.
         {pimbrel + " /bin/bash --norc -i",
@@ -610,11 +672,13 @@ TEST(Completion, BashCompletesTheOptionsThenTheProgramThenItsArguments)
         {"pimbrel --ti\t", "pimbrel --time-limit="},
         {"pimbrel --time-limit=1 --mem\t", "pimbrel --time-limit=1 --memory-limit="},
         {"pimbrel --v\t", "pimbrel --version "},
-        {"pimbrel --\t\t", "pimbrel --", {"--time-limit=", "--memory-limit=", "--help", "--version"}},
+        {"pimbrel --utf\t", "pimbrel --utf8-console "},
+        {"pimbrel --\t\t", "pimbrel --", {"--time-limit=", "--memory-limit=", "--utf8-console", "--help", "--version"}},
         // The program, a command or a file, after the options and their values in either form.
         {"pimbrel --time-limit=1 ech\t", "pimbrel --time-limit=1 echo "},
         {"pimbrel --time-limit 1 --memory-limit=64 ./hel\t", "pimbrel --time-limit 1 --memory-limit=64 ./hello "},
         {"pimbrel -- ./hel\t", "pimbrel -- ./hello "},
+        {"pimbrel --utf8-console --time-limit 1 ./hel\t", "pimbrel --utf8-console --time-limit 1 ./hello "},
         // Its arguments, as its own completion has them: ls' options, files for a program
         // without one, and an option of the launcher's is the program's own after it.
         {"pimbrel ls --alm\t", "pimbrel ls --almost-all "},

@@ -73,6 +73,14 @@ bool say(Stream stream, const char* format, ...)
 
 const char* whyWritingFailed() { return systemWords(writingFailed); }
 
+void formatted(char* text, std::size_t size, const char* format, ...)
+{
+    va_list figures;
+    va_start(figures, format);
+    std::vsnprintf(text, size, format, figures);
+    va_end(figures);
+}
+
 const char* systemWords(int error)
 {
     const char* const name = strerrorname_np(error);

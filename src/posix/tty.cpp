@@ -82,7 +82,8 @@ void giveTerminal(pid_t group)
 using posix::inForeground;
 using posix::terminal;
 
-void claimConsole(const char* title)
+// Terminals here are UTF-8: a UTF-8 console asks nothing more of them.
+void claimConsole(const char* title, bool /*utf8Console*/)
 {
     posix::takeSignals();
 

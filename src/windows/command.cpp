@@ -3,14 +3,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <cwchar>
 
 #include <windows.h>
 
 #include "../compose.h"
 #include "../platform.h"
-#include "../texts.h"
 #include "internal.h"
 
 using windows::longestPath;
@@ -32,9 +30,24 @@ bool isFile(const wchar_t* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// Tries the name in one folder (none: where the name itself says): as given when it has
-// an extension, else with each extension of the list in turn. The file found is left in
-// `found`, which holds longestPath units.
+// The next entry of a list such as PATHEXT (";"-separated), without the blanks around it:
+// ".BAT " would name "show.BAT ", a file the system opens as show.bat. Its size is left in
+// `size`, and `list` moves past it.
+const wchar_t* nextEntry(const wchar_t*& list, std::size_t& size)
+{
+    const wchar_t* entry = list;
+    size = std::wcscspn(list, L";");
+    list += size;
+    if (*list == ';') ++list;
+    while (size > 0 && (*entry == ' ' || *entry == '\t')) ++entry, --size;
+    while (size > 0 && (entry[size - 1] == ' ' || entry[size - 1] == '\t')) --size;
+    return entry;
+}
+
+// Tries the name in one folder (none: where the name itself says), as cmd does: a name with
+// a dot in it as given first, then any name with each extension of the list in turn, so that
+// "dotname.v2" finds dotname.v2.exe. The file found is left in `found`, which holds
+// longestPath units.
 bool findIn(const wchar_t* folder, std::size_t folderLength, const wchar_t* name, const wchar_t* extensions,
             wchar_t* found)
 {
@@ -51,14 +64,13 @@ bool findIn(const wchar_t* folder, std::size_t folderLength, const wchar_t* name
         return false;
     }
     if (!add(name, std::wcslen(name))) return false;
-    if (std::wcschr(fileName(name), '.') != nullptr) return isFile(found);
+    if (std::wcschr(fileName(name), '.') != nullptr && isFile(found)) return true;
     const std::size_t stem = length;
-    for (const wchar_t* extension = extensions; *extension != 0;) {
-        const std::size_t size = std::wcscspn(extension, L";");
+    for (const wchar_t* list = extensions; *list != 0;) {
+        std::size_t size = 0;
+        const wchar_t* const extension = nextEntry(list, size);
         length = stem;
         if (size > 0 && add(extension, size) && isFile(found)) return true;
-        extension += size;
-        if (*extension == ';') ++extension;
     }
     return false;
 }
@@ -88,6 +100,20 @@ bool findProgram(const wchar_t* name, wchar_t* found)
     return known;
 }
 
+// The name the system opens for a file found: its full path, with backslashes, and the
+// trailing dots and blanks of its name taken off as the system takes them off (show.bat.
+// and "show.bat " open show.bat). Whether it is a batch file is decided on this name, never
+// on the name as typed. False when it cannot be had.
+bool nameOpened(wchar_t* path)
+{
+    auto* const full = static_cast<wchar_t*>(std::malloc(longestPath * sizeof(wchar_t)));
+    const DWORD length = full == nullptr ? 0 : GetFullPathNameW(path, longestPath, full, nullptr);
+    const bool known = length > 0 && length < longestPath;
+    if (known) std::wmemcpy(path, full, length + 1);
+    std::free(full);
+    return known;
+}
+
 bool isBatchFile(const wchar_t* file)
 {
     const wchar_t* const extension = std::wcsrchr(fileName(file), '.');
@@ -96,49 +122,70 @@ bool isBatchFile(const wchar_t* file)
 
 // Batch files ---------------------------------------------------------------------------
 
-// cmd splits a batch file's arguments at blanks and at these, and acts on the rest of them
-// outside quotes; inside quotes it takes them all literally.
-bool cmdNeedsQuotes(const wchar_t* argument) { return *argument == 0 || std::wcspbrk(argument, L" \t&|<>^(),;=") != nullptr; }
-
-// The line cmd reads a batch file's arguments from: the file found, then each argument,
-// in quotes where cmd would act on them, each followed by a space. A backslash means
-// nothing to cmd: none is doubled.
-wchar_t* composeForCmd(const wchar_t* program, int count, wchar_t* const* arguments)
+// What cmd takes as it is outside quotes: ASCII letters and digits, these marks, and any
+// other character that is no control. Anything else may be a delimiter, an operator or an
+// escape to cmd (vertical tab and form feed are delimiters to some of its versions), and is
+// quoted: what is known safe, not what is known dangerous.
+bool cmdTakesAsItIs(const wchar_t* argument)
 {
-    std::size_t length = std::wcslen(program) + 3;
-    for (int i = 1; i < count; ++i) length += std::wcslen(arguments[i]) + 3;
+    if (*argument == 0) return false;
+    for (; *argument != 0; ++argument) {
+        const wchar_t c = *argument;
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                          std::wcschr(L"#$*+-./:?@\\_", c) != nullptr || c > 0x9F;
+        if (!safe) return false;
+    }
+    return true;
+}
+
+// The line cmd reads a batch file's arguments from. First the file's full path, always in
+// quotes, so that no part of it is read as a command of cmd's own (md\show.bat would run
+// md). Then each argument after a blank, in quotes unless cmd takes it as it is: inside
+// quotes cmd takes everything literally, and %1 gets it so. The backslashes that end a
+// quoted argument are doubled, so that a program the batch file hands it on to
+// ("%~dp0real.exe" %*) reads them as backslashes, not as the escape of the closing quote.
+// No blank after the last argument: %* is exactly the arguments.
+wchar_t* composeForCmd(const wchar_t* file, int count, wchar_t* const* arguments)
+{
+    std::size_t length = std::wcslen(file) + 2;
+    for (int i = 1; i < count; ++i) length += 2 * std::wcslen(arguments[i]) + 3;
     auto* const line = static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t)));
     if (line == nullptr) return nullptr;
     wchar_t* end = line;
-    for (int i = 0; i < count; ++i) {
-        const wchar_t* const argument = i == 0 ? program : arguments[i];
-        const bool quoted = cmdNeedsQuotes(argument);
-        if (quoted) *end++ = '"';
-        const std::size_t size = std::wcslen(argument);
-        std::wmemcpy(end, argument, size);
+    const auto put = [&end](const wchar_t* text, std::size_t size) {
+        std::wmemcpy(end, text, size);
         end += size;
-        if (quoted) *end++ = '"';
+    };
+    *end++ = '"';
+    put(file, std::wcslen(file));
+    *end++ = '"';
+    for (int i = 1; i < count; ++i) {
+        const wchar_t* const argument = arguments[i];
+        const std::size_t size = std::wcslen(argument);
+        const bool quoted = !cmdTakesAsItIs(argument);
         *end++ = ' ';
+        if (quoted) *end++ = '"';
+        put(argument, size);
+        for (std::size_t at = size; quoted && at > 0 && argument[at - 1] == '\\'; --at) *end++ = '\\';
+        if (quoted) *end++ = '"';
     }
     *end = 0;
     return line;
 }
 
-// Why a command was refused, a line of the launcher's own.
-char refusal[1024];
-
 // What cmd cannot be given literally even in quotes: a quote ends them, a percent sign
-// expands a variable, and a line break ends the command. Whether an argument holds one (0
-// is the program itself), and then a line that says which and why.
-bool refusedForCmd(const Command& command, char* line, std::size_t size)
+// expands a variable, and a line break ends the command. Whether the batch file's path or an
+// argument holds one.
+bool refusedForCmd(const Command& command, Refusal& refusal)
 {
-    for (int i = 0; i < command.count; ++i) {
-        const wchar_t* const argument = i == 0 ? command.program : command.arguments[i];
-        const wchar_t* const unsafe = std::wcspbrk(argument, L"\"%\r\n");
+    if (std::wcschr(command.program, '%') != nullptr) {
+        refusal = {.kind = Refusal::batchPath, .holds = '%'};
+        return true;
+    }
+    for (int i = 1; i < command.count; ++i) {
+        const wchar_t* const unsafe = std::wcspbrk(command.arguments[i], L"\"%\r\n");
         if (unsafe == nullptr) continue;
-        char quoted[] = {'"', static_cast<char>(*unsafe), '"', 0};
-        const char* const what = *unsafe == '\r' ? texts.carriageReturn : *unsafe == '\n' ? texts.lineFeed : quoted;
-        _snprintf(line, size - 1, texts.refusedForBatch, i, what);
+        refusal = {.kind = Refusal::batchArgument, .argument = i, .holds = static_cast<char>(*unsafe)};
         return true;
     }
     return false;
@@ -172,8 +219,15 @@ bool windows::readyToStart(Command& command, Startable& startable, Started& star
         return false;
     }
     started.start = Start::refused;
-    started.refusal = refusal;
-    if (command.batch && refusedForCmd(command, refusal, sizeof refusal)) return false;
+    if (command.batch && refusedForCmd(command, started.refusal)) return false;
+    // cmd reads at most so many characters of the command it runs, the line after /c with
+    // its quotes: a longer one it would cut, or refuse once it has started.
+    const std::size_t forCmd = command.batch ? std::wcslen(command.line) + 2 : 0;
+    if (forCmd > longestBatchLine) {
+        started.refusal = {.kind = Refusal::batchLineTooLong, .length = static_cast<unsigned>(forCmd),
+                           .most = static_cast<unsigned>(longestBatchLine)};
+        return false;
+    }
     startable.owned = command.batch ? cmdRunning(command.line, startable.shell) : nullptr;
     if (command.batch && startable.owned == nullptr) {
         started.start = Start::notRunnable;
@@ -186,15 +240,8 @@ bool windows::readyToStart(Command& command, Startable& startable, Started& star
     const std::size_t length = std::wcslen(startable.line);
     if (length < longestCommandLine) return true;
     std::free(startable.owned);
-    const Utf8 program(command.arguments[0]);
-    char tooLong[256];
-    _snprintf(tooLong, sizeof tooLong - 1, texts.tooLong, static_cast<unsigned>(length),
-              static_cast<unsigned>(longestCommandLine - 1));
-    tooLong[sizeof tooLong - 1] = 0;
-    _snprintf(refusal, sizeof refusal - 1, texts.cannotStart, program.text(), tooLong);
-    refusal[sizeof refusal - 1] = 0;
-    // The line ends where the report's line begins.
-    if (const std::size_t end = std::strlen(refusal); end > 0 && refusal[end - 1] == '\n') refusal[end - 1] = 0;
+    started.refusal = {.kind = Refusal::lineTooLong, .length = static_cast<unsigned>(length),
+                       .most = static_cast<unsigned>(longestCommandLine - 1)};
     return false;
 }
 
@@ -217,6 +264,10 @@ bool prepareCommand(int count, wchar_t* const* arguments, Command& command)
     command.program = static_cast<wchar_t*>(std::malloc(longestPath * sizeof(wchar_t)));
     if (command.program == nullptr) return false;
     const bool found = findProgram(arguments[0], command.program);
+    if (found && !nameOpened(command.program)) {
+        releaseCommand(command);
+        return false;
+    }
     command.batch = found && isBatchFile(command.program);
     if (!found) {
         std::free(command.program);

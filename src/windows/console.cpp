@@ -1,6 +1,7 @@
-// The console window on Windows: its title, the launcher's own lines and the key. Text
-// stays UTF-16 up to the console, so no character is lost to a code page; a file or pipe
-// gets GBK, the bytes whatever reads the launcher's output has always read.
+// The console window on Windows: its title, the launcher's own lines and the key, and the
+// console's state, put back as it was found. Text stays UTF-16 up to the console, so no
+// character is lost to a code page; a file or pipe gets GBK, the bytes whatever reads the
+// launcher's output has always read.
 
 #include <cstdarg>
 #include <cstdio>
@@ -23,6 +24,38 @@ constexpr UINT gbk = 936;
 // (the system's buffer for it is under 64 KiB). Known only when it could be read.
 wchar_t foundTitle[32768];
 bool titleFound = false;
+
+// What a program can leave behind in the console it shares with the launcher, as it was
+// found: the colours of the text written next (black on black makes the report unreadable),
+// the code pages that bytes are read and written in (chcp 65001), and how input is read and
+// output written (no echo, no line breaks). Each is known only when it could be read.
+struct ConsoleState {
+    HANDLE input = INVALID_HANDLE_VALUE, output = INVALID_HANDLE_VALUE;  // the console's own, kept open
+    UINT inputCodePage = 0, outputCodePage = 0;
+    DWORD inputMode = 0, outputMode = 0;
+    WORD attributes = 0;
+    bool inputModeKnown = false, outputModeKnown = false, attributesKnown = false;
+} found;
+
+// The console's own input and output, whatever the standard streams are.
+HANDLE openConsole(const wchar_t* name)
+{
+    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       0, nullptr);
+}
+
+void saveConsole()
+{
+    found.input = openConsole(L"CONIN$");
+    found.output = openConsole(L"CONOUT$");
+    found.inputCodePage = GetConsoleCP();
+    found.outputCodePage = GetConsoleOutputCP();
+    found.inputModeKnown = GetConsoleMode(found.input, &found.inputMode) != 0;
+    found.outputModeKnown = GetConsoleMode(found.output, &found.outputMode) != 0;
+    CONSOLE_SCREEN_BUFFER_INFO screen{};
+    found.attributesKnown = GetConsoleScreenBufferInfo(found.output, &screen) != 0;
+    found.attributes = screen.wAttributes;
+}
 
 bool isConsole(HANDLE handle)
 {
@@ -113,8 +146,15 @@ bool systemMessage(DWORD error, wchar_t* message, std::size_t size)
 
 }  // namespace
 
-void claimConsole(const char* title)
+void claimConsole(const char* title, bool utf8Console)
 {
+    saveConsole();
+    // A program that prints UTF-8 (a source saved as UTF-8, built by MinGW) shows it right;
+    // the launcher's own lines are characters, and read right on any code page.
+    if (utf8Console && found.outputCodePage != 0) {
+        SetConsoleCP(CP_UTF8);
+        SetConsoleOutputCP(CP_UTF8);
+    }
     // An empty title reads as 0 units with no error; without a console, the call fails.
     SetLastError(ERROR_SUCCESS);
     titleFound = GetConsoleTitleW(foundTitle, sizeof foundTitle / sizeof *foundTitle) > 0 ||
@@ -122,10 +162,37 @@ void claimConsole(const char* title)
     SetConsoleTitleW(Wide(title).text());
 }
 
-// A title that could not be read is left as it is, rather than replaced with nothing.
+// Only what differs is set: on some versions of Windows setting a code page also changes
+// the console's font.
+void windows::restoreConsole()
+{
+    if (found.inputCodePage != 0 && GetConsoleCP() != found.inputCodePage) SetConsoleCP(found.inputCodePage);
+    if (found.outputCodePage != 0 && GetConsoleOutputCP() != found.outputCodePage) {
+        SetConsoleOutputCP(found.outputCodePage);
+    }
+    DWORD mode = 0;
+    if (found.inputModeKnown && GetConsoleMode(found.input, &mode) && mode != found.inputMode) {
+        SetConsoleMode(found.input, found.inputMode);
+    }
+    if (found.outputModeKnown && GetConsoleMode(found.output, &mode) && mode != found.outputMode) {
+        SetConsoleMode(found.output, found.outputMode);
+    }
+    CONSOLE_SCREEN_BUFFER_INFO screen{};
+    if (found.attributesKnown && GetConsoleScreenBufferInfo(found.output, &screen) &&
+        screen.wAttributes != found.attributes) {
+        SetConsoleTextAttribute(found.output, found.attributes);
+    }
+}
+
+// The console as it was found; a title that could not be read is left as it is, rather
+// than replaced with nothing.
 void releaseConsole()
 {
+    windows::restoreConsole();
     if (titleFound) SetConsoleTitleW(foundTitle);
+    if (found.input != INVALID_HANDLE_VALUE) CloseHandle(found.input);
+    if (found.output != INVALID_HANDLE_VALUE) CloseHandle(found.output);
+    found.input = found.output = INVALID_HANDLE_VALUE;
 }
 
 bool say(Stream stream, const char* format, ...)
@@ -147,6 +214,15 @@ bool say(Stream stream, const char* format, ...)
     const bool written = sayUnits(stream, Wide(text).text());
     if (text != line) std::free(text);
     return written;
+}
+
+void formatted(char* text, std::size_t size, const char* format, ...)
+{
+    va_list figures;
+    va_start(figures, format);
+    _vsnprintf(text, size - 1, format, figures);
+    va_end(figures);
+    text[size - 1] = 0;
 }
 
 const char* systemWords(int error)
@@ -189,8 +265,7 @@ void waitForKey()
     // The console's own input, whatever standard input is (a file of sample input, a pipe):
     // what was typed while the program ran is dropped there, so only a key pressed after the
     // prompt counts.
-    const HANDLE input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE input = openConsole(L"CONIN$");
     DWORD mode = 0;
     const bool console = input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode) != 0;
     if (console) {

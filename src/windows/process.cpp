@@ -208,6 +208,9 @@ void endTree(Program& program)
 Ending finishProgram(Program* ran)
 {
     Program& program = *ran;
+    // The console as found, whatever the program left in it (black on black, chcp 65001):
+    // the report reads as it should.
+    windows::restoreConsole();
     Ending ending{};
     ending.cpuSeconds = ending.peakMegabytes = -1;
     // What the program left running ends with it, as a judge ends it.
