@@ -13,8 +13,10 @@ bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool isSpace(int c) { return isBlank(c) || c == '\n' || c == '\v' || c == '\f'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A word that reads as a decimal number (-1, 2.50, .5, 1e-9), and its value; false for any
-// other word. Read here, not by strtod, which follows the locale and weighs on the exe.
+double magnitude(double value) { return value < 0 ? -value : value; }
+
+}  // namespace
+
 bool readNumber(const char* text, std::size_t length, double& value)
 {
     const char* at = text;
@@ -47,10 +49,6 @@ bool readNumber(const char* text, std::size_t length, double& value)
     if (negative) value = -value;
     return true;
 }
-
-double magnitude(double value) { return value < 0 ? -value : value; }
-
-}  // namespace
 
 void Comparison::Shown::add(char c)
 {

@@ -45,6 +45,8 @@ public:
     static constexpr std::size_t shownCharacters = 60;
     const char* expected() const { return expected_.text; }
     const char* received() const { return received_.text; }
+    bool expectedCut() const { return expected_.more; }
+    bool receivedCut() const { return received_.more; }
 
 private:
     // The bytes of a line as far as they are shown: a few more than 60 characters of UTF-8
@@ -99,6 +101,10 @@ private:
     char outputWord_[72], answerWord_[72];
     std::size_t outputLength_ = 0, answerLength_ = 0;
 };
+
+// Whether a word reads as a decimal number (-1, 2.50, .5, 1e-9), and its value. Read here,
+// not by strtod, which follows the locale and would bring mingw's own into the Windows exe.
+bool readNumber(const char* text, std::size_t length, double& value);
 
 // Whether one name comes before another in natural order, as a person sorts them: runs of
 // digits compare as numbers, so that 2 comes before 10.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "judge.h"
 #include "options.h"
 #include "platform.h"
 #include "report.h"
@@ -15,10 +16,10 @@ int _CRT_glob = 0;  // NOLINT(bugprone-reserved-identifier): the name is the C r
 
 // Runs the command in this console, within the limits, between its running line and what
 // says why it did not run, when it did not.
-ChildEnd execute_command(Command& command, const Limits& limits)
+ChildEnd execute_command(Command& command, const Limits& limits, const Plumbing& plumbing)
 {
     sayRunning(command);
-    const ChildEnd end = runWithin(command, limits);
+    const ChildEnd end = runWithin(command, limits, plumbing);
     if (end.start != Start::ran && end.start != Start::endAsked) sayWhyItDidNotRun(command, end);
     return end;
 }
@@ -58,7 +59,7 @@ int answered(bool written)
 int launch(int argc, ArgChar* argv[])
 {
     speakTheUsersLanguage();
-    const Options options = readOptions(argc, argv);
+    Options options = readOptions(argc, argv);
     switch (options.what) {
     case Options::help:
         return answered(say(Stream::out, "%s\n%s\n%s%s", texts.usage, texts.banner, texts.options, texts.statuses));
@@ -73,12 +74,19 @@ int launch(int argc, ArgChar* argv[])
     case Options::unknownOption:
         say(Stream::err, texts.unknownOption, Utf8(options.given).text());
         return status::usageError;
+    case Options::together:
+        say(Stream::err, texts.together, options.name, options.other);
+        return status::usageError;
     case Options::run:
         break;
     }
 
+    // What the program is to be judged by must be there to read before anything runs.
+    const bool named = options.program < argc;
+    if (named && !readyToJudge(options.judging, argv[options.program])) return status::usageError;
+
     claimConsole(texts.banner, options.utf8Console);
-    if (options.program >= argc) {
+    if (!named) {
         say(Stream::out, "%s\n%s\n", texts.banner, texts.usage);
         releaseConsole();
         return status::noProgramNamed;
@@ -91,16 +99,23 @@ int launch(int argc, ArgChar* argv[])
         return status::launcherFailed;
     }
 
-    const ChildEnd end = execute_command(command, options.limits);
-    // Asked to end before the program started, or while it ran, the launcher reports what it
-    // knows and lingers no more.
-    if (end.start != Start::endAsked) {
-        sayReport(end, options.limits);
-        if (!end.ending.askedToEnd) waitForKey();
+    int exit = 0;
+    if (options.judging.answer != nullptr || options.judging.folder != nullptr) {
+        exit = judge(command, options);
+    } else {
+        const ChildEnd end = execute_command(command, options.limits, {options.judging.input, false});
+        // Asked to end before the program started, or while it ran, the launcher reports
+        // what it knows and lingers no more.
+        if (end.start != Start::endAsked) {
+            sayReport(end, options.limits);
+            sayPrompt();
+            if (!end.ending.askedToEnd) waitForKey();
+        }
+        exit = exitStatus(end);
     }
     releaseConsole();
     releaseCommand(command);
-    return exitStatus(end);
+    return exit;
 }
 
 }  // namespace

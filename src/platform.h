@@ -68,6 +68,25 @@ const char* systemWords(int error);
 // A signal's name, "SIGSEGV"; null where the system has no name for it, or no signals.
 const char* signalName(int signal);
 
+// Writes bytes to the launcher's standard output or error as they are: a program's output
+// that passed through the launcher reads as it would have without it.
+bool sayBytes(Stream stream, const char* bytes, std::size_t size);
+
+// Files --------------------------------------------------------------------------------
+
+// A file the launcher reads (an answer), from its opening to its closing.
+using File = std::intptr_t;
+
+// Opens the file to read: 0, or the system's error number when it cannot be.
+int openFile(const ArgChar* path, File& file);
+// Up to `size` bytes of it; 0 at its end, or where it cannot be read further.
+std::size_t readFile(File file, char* text, std::size_t size);
+void closeFile(File file);
+
+// Calls `each` with every name in the folder: 0, or the system's error number when the
+// folder cannot be read.
+int listFolder(const ArgChar* folder, void (*each)(const ArgChar* name, void* context), void* context);
+
 // Settings from the environment --------------------------------------------------------
 
 // A setting from the environment, in the form arguments come in; null when it is not set.
@@ -132,21 +151,35 @@ struct Started {
     Program* program;       // when it runs: until finishProgram
 };
 
+// Where the program's standard input comes from, when not from the launcher's, and whether
+// its standard output comes to the launcher (to be judged) instead of going where the
+// launcher's goes.
+struct Plumbing {
+    const ArgChar* input = nullptr;
+    bool captureOutput = false;
+};
+
 // Starts the command as the launcher's child in this console, with the launcher's
-// environment, directory and streams. With `wholeTree`, everything the program starts is
-// followed too, to be measured and ended with it (the limits need it); without, the program
-// runs as under a shell, and nothing watches it.
-Started startProgram(Command& command, bool wholeTree);
+// environment, directory and streams, but those the plumbing changes. With `wholeTree`,
+// everything the program starts is followed too, to be measured and ended with it (the
+// limits and the judge need it); without, the program runs as under a shell, and nothing
+// watches it.
+Started startProgram(Command& command, bool wholeTree, const Plumbing& plumbing);
 
 // The seconds since the program was created, by a clock that no setting of the time moves.
 double secondsRunning(const Program& program);
 
 // Waits until the program ends, or until it has run `until` seconds (below 0: however long
-// it takes). Meanwhile a caller's request to end is passed on to it, and its stops are
-// followed as a shell follows its job. `lost`: the system no longer tells how it is (its
-// error number in `reason`).
-enum class Awaited { ended, timedOut, lost };
+// it takes), or until its captured output has more to read. Meanwhile a caller's request to
+// end is passed on to it, and its stops are followed as a shell follows its job. `lost`: the
+// system no longer tells how it is (its error number in `reason`).
+enum class Awaited { ended, timedOut, output, lost };
 Awaited awaitProgram(Program& program, double until, int& reason);
+
+// The program's captured output: what has come (a view of the launcher's own buffer, valid
+// until the next call) and its size; 0 at its end, once everything that could write it has
+// ended; below 0 when nothing has come yet and `wait` is false.
+std::ptrdiff_t readOutput(Program& program, const char*& bytes, bool wait);
 
 // The resident memory of the program and everything it started, now, in MiB: the sum of
 // what each holds, or more where the system keeps a higher mark of its own. Below 0 when the
@@ -168,6 +201,6 @@ struct Ending {
     bool askedToEnd;        // a caller asked the launcher to end meanwhile: no key wait
 };
 
-// Waits for the program's end when it has not been seen yet, ends what it left running when
-// its whole tree was followed, and lets it go. The program is gone afterwards.
+// Reaps what the program left, when its whole tree was followed, and lets it go: the
+// program is gone afterwards.
 Ending finishProgram(Program* program);

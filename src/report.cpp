@@ -78,6 +78,61 @@ void sayWhatItCost(const Ending& ending)
     else if (memory) say(Stream::err, texts.peakMemory, ending.peakMegabytes);
 }
 
+// How the run ended when not by itself, or which limit it passed; and that the memory limit
+// could not be kept, where the system gave no figure.
+void sayHowItEnded(const ChildEnd& end, const Limits& limits)
+{
+    const Ending& ending = end.ending;
+    if (end.verdict == Verdict::overTime) say(Stream::err, texts.overTime, limits.seconds);
+    else if (end.verdict == Verdict::overMemory) say(Stream::err, texts.overMemory, limits.megabytes);
+    else if (ending.signal != 0) sayKilledBy(ending.signal, ending.coreDumped);
+    else sayCrashed(static_cast<std::uint32_t>(ending.exitCode));
+    // Never a verdict from a figure that was not read.
+    if (limits.megabytes > 0 && ending.peakMegabytes < 0) say(Stream::err, "%s", texts.cannotMeasure);
+}
+
+// A judge's verdicts, by their short names as judges show them, and in words.
+struct Verdicts {
+    const char* code;
+    const char* Texts::*text;
+    const char* words() const { return texts.*text; }
+};
+constexpr Verdicts verdicts[] = {
+    {"AC", &Texts::accepted},
+    {"WA", &Texts::wrongAnswer},
+    {"RE", &Texts::runtimeError},
+    {"TLE", &Texts::timeLimitExceeded},
+    {"MLE", &Texts::memoryLimitExceeded},
+};
+
+// A line of the program's or of its answer, as it can be shown in a line of the launcher's:
+// what does not show (a tab, a carriage return) as its escape, and a line cut short as such.
+const char* shown(const char* text, bool cut, char* into, std::size_t size)
+{
+    std::size_t used = 0;
+    for (; *text != '\0' && used + 5 < size; ++text) {
+        const auto c = static_cast<unsigned char>(*text);
+        if (c >= 0x20 && c != 0x7F) {
+            into[used++] = *text;
+        } else {
+            const char* const escape = c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
+            if (escape != nullptr) {
+                std::memcpy(into + used, escape, 2);
+                used += 2;
+            } else {
+                formatted(into + used, 5, "\\x%02X", c);
+                used += 4;
+            }
+        }
+    }
+    if (cut && used + 4 < size) {
+        std::memcpy(into + used, "...", 3);
+        used += 3;
+    }
+    into[used] = '\0';
+    return into;
+}
+
 // The exit code the report shows: the program's, or the launcher's when it did not run.
 std::int32_t reportedCode(const ChildEnd& end) { return end.start == Start::ran ? end.ending.exitCode : exitStatus(end); }
 
@@ -154,15 +209,56 @@ void sayReport(const ChildEnd& end, const Limits& limits)
     // For a learner: how a crash ended the program, or which limit it passed, in words, and
     // what the run took. On standard error, so that whatever reads the report finds it as
     // it always was.
-    if (end.start == Start::ran) {
-        const Ending& ending = end.ending;
-        if (end.verdict == Verdict::overTime) say(Stream::err, texts.overTime, limits.seconds);
-        else if (end.verdict == Verdict::overMemory) say(Stream::err, texts.overMemory, limits.megabytes);
-        else if (ending.signal != 0) sayKilledBy(ending.signal, ending.coreDumped);
-        else sayCrashed(static_cast<std::uint32_t>(ending.exitCode));
-        // Never a verdict from a figure that was not read.
-        if (limits.megabytes > 0 && ending.peakMegabytes < 0) say(Stream::err, "%s", texts.cannotMeasure);
-        sayWhatItCost(ending);
-    }
-    say(Stream::out, texts.prompt);
+    if (end.start != Start::ran) return;
+    sayHowItEnded(end, limits);
+    sayWhatItCost(end.ending);
 }
+
+void sayPrompt() { say(Stream::out, texts.prompt); }
+
+void sayVerdict(Judgement judgement, const Comparison* comparison)
+{
+    const Verdicts& verdict = verdicts[static_cast<int>(judgement)];
+    if (judgement != Judgement::wrongAnswer || comparison == nullptr) {
+        say(Stream::err, "\n%s %s", verdict.code, verdict.words());
+        return;
+    }
+    const long line = comparison->line();
+    switch (comparison->result()) {
+    case Comparison::Result::differs: {
+        char expected[1024], received[1024];
+        say(Stream::err, Format("\n%s %s").then(texts.lineDiffers).text(), verdict.code, verdict.words(), line,
+            shown(comparison->expected(), comparison->expectedCut(), expected, sizeof expected),
+            shown(comparison->received(), comparison->receivedCut(), received, sizeof received));
+        return;
+    }
+    case Comparison::Result::endedEarly:
+        say(Stream::err, Format("\n%s %s").then(texts.endedEarly).text(), verdict.code, verdict.words(), line);
+        return;
+    case Comparison::Result::wentOn:
+        say(Stream::err, Format("\n%s %s").then(texts.wentOn).text(), verdict.code, verdict.words(), line);
+        return;
+    case Comparison::Result::same:
+        say(Stream::err, "\n%s %s", verdict.code, verdict.words());
+        return;
+    }
+}
+
+void sayCase(const ArgChar* name) { say(Stream::out, texts.caseStarts, Utf8(name).text()); }
+
+void sayCaseEnd(const ArgChar* name, const ChildEnd& end, const Limits& limits, const Judgement* judgement,
+                const Comparison* comparison)
+{
+    char verdict[16] = "", time[64], memory[64] = "";
+    if (judgement != nullptr) formatted(verdict, sizeof verdict, " %s", verdicts[static_cast<int>(*judgement)].code);
+    formatted(time, sizeof time, texts.caseTime, end.seconds);
+    if (end.ending.peakMegabytes >= 0) formatted(memory, sizeof memory, texts.caseMemory, end.ending.peakMegabytes);
+    say(Stream::err, Format(texts.caseName).then("%s%s%s").text(), Utf8(name).text(), verdict, time, memory);
+    // What the verdict needs said: where the answer is wrong, how the run ended or which
+    // limit it passed.
+    if (judgement == nullptr || *judgement == Judgement::accepted) return;
+    if (*judgement == Judgement::wrongAnswer) sayVerdict(*judgement, comparison);
+    else sayHowItEnded(end, limits);
+}
+
+void saySummary(int passed, int judged) { say(Stream::err, texts.passed, passed, judged); }

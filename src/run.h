@@ -4,6 +4,7 @@
 // first it passes, and judged. Written once for every system; the system answers the
 // questions of platform.h.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform.h"
@@ -65,10 +66,21 @@ inline Verdict judge(const ChildEnd& end, const Limits& limits)
     return Verdict::none;
 }
 
+// What takes the program's output, when the output comes to the launcher.
+class Output {
+public:
+    virtual void take(const char* bytes, std::size_t size) = 0;
+
+protected:
+    ~Output() = default;
+};
+
 // Runs the command in this console within the limits, and ends it, and everything it
-// started, at the first it passes. Without limits nothing watches it: it costs what a run
-// costs a shell.
-ChildEnd runWithin(Command& command, const Limits& limits);
+// started, at the first it passes; what it writes goes to `output` when the plumbing brings
+// it to the launcher. Under a limit, or with its output taken, the program's whole tree is
+// followed and ended with it, as a judge ends it. Without limits nothing watches it: it costs
+// what a run costs a shell.
+ChildEnd runWithin(Command& command, const Limits& limits, const Plumbing& plumbing = {}, Output* output = nullptr);
 
 // Exit statuses of the launcher's own, as env and timeout use them.
 namespace status {

@@ -96,6 +96,24 @@ struct Texts {
     const char* overMemory;        // the limit in megabytes
     const char* cannotMeasure;     // the system has no figure: the memory limit was not kept
 
+    // Judging, as a judge judges a contest's samples.
+    const char* cannotRead;        // the file or folder, why
+    const char* noCases;           // the folder
+    const char* together;          // the two options
+    const char* caseStarts;        // the case's name, on a line before its output
+    const char* caseName;          // the case's name, to begin its line after the run
+    const char* caseTime;          // the run time in seconds, in that line
+    const char* caseMemory;        // the peak memory in megabytes, in that line
+    const char* accepted;          // the words of each verdict
+    const char* wrongAnswer;
+    const char* runtimeError;
+    const char* timeLimitExceeded;
+    const char* memoryLimitExceeded;
+    const char* lineDiffers;       // the line's number, what it should hold, what it holds
+    const char* endedEarly;        // the line's number
+    const char* wentOn;            // the line's number
+    const char* passed;            // how many cases passed, of how many judged
+
     std::span<const SignalWords> signalWords;
     std::span<const StatusWords> statusWords;
     std::span<const ErrorWords> errorWords;
@@ -165,6 +183,11 @@ inline constexpr Texts texts = {
     .options = "\n选项 (写在程序之前):\n"
         "  --time-limit=秒数      运行超过这些秒就结束程序及其启动的程序，如 1 或 0.5\n"
         "  --memory-limit=MB      内存峰值超过这些 MB 就结束程序，1 MB 为 1048576 字节\n"
+        "  --input=文件           程序的标准输入来自该文件\n"
+        "  --expect=文件          把程序的输出与该文件比较，给出评测结果 (AC WA RE TLE MLE)\n"
+        "  --tests=文件夹         依次评测文件夹中的每个测试: NAME.in 为输入，\n"
+        "                         NAME.out 或 NAME.ans 为答案\n"
+        "  --float-error=E        逐词比较，两数之差 (或相对差) 不超过 E 即算相同\n"
         PIMBREL_ON_WINDOWS("  --utf8-console         程序在 UTF-8 (代码页 65001) 的控制台中运行:\n"
                            "                         源文件存为 UTF-8 的程序输出中文时不再乱码\n",
                            "  --utf8-console         在 Windows 上让程序在 UTF-8 控制台中运行;\n"
@@ -176,10 +199,13 @@ inline constexpr Texts texts = {
         "  PIMBREL_TIME_LIMIT     同 --time-limit\n"
         "  PIMBREL_MEMORY_LIMIT   同 --memory-limit\n"
         "  PIMBREL_UTF8_CONSOLE   1: 同 --utf8-console\n"
+        "  PIMBREL_TESTS          文件夹: 评测其中与程序同名的文件夹里的测试\n"
+        "                         (a.out 或 a.exe 评测 文件夹/a 中的测试)\n"
+        "  PIMBREL_FLOAT_ERROR    同 --float-error\n"
         "  PIMBREL_LANG           en 或 zh: 提示信息的语言\n"
         "\n例: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
     .statuses = "\n退出状态: 程序的退出返回值，除非\n"
-        "  1      没有指定程序\n"
+        "  1      没有指定程序；评测时，有测试未通过 (全部通过为 0)\n"
         "  124    超出时间限制或内存限制\n"
         "  125    用法错误，或启动器自身出错 (如内存不足)\n"
         "  126    程序无法启动\n"
@@ -216,6 +242,23 @@ inline constexpr Texts texts = {
     .overTime = "\n超出时间限制: 运行时间超过 %0.3f 秒",
     .overMemory = "\n超出内存限制: 内存峰值超过 %0.1f MB",
     .cannotMeasure = "\n无法测量内存峰值: 内存限制未生效",
+
+    .cannotRead = PIMBREL_COMMAND ": 无法读取 %s: %s\n",
+    .noCases = PIMBREL_COMMAND ": %s 中没有测试 (NAME.in，答案为 NAME.out 或 NAME.ans)\n",
+    .together = PIMBREL_COMMAND ": %s 与 %s 不能同时使用\n",
+    .caseStarts = "\n测试 %s\n",
+    .caseName = "\n测试 %s:",
+    .caseTime = "   运行时间 : %0.3f 秒",
+    .caseMemory = "   内存峰值 : %0.1f MB",
+    .accepted = "答案正确",
+    .wrongAnswer = "答案错误",
+    .runtimeError = "运行错误",
+    .timeLimitExceeded = "超出时间限制",
+    .memoryLimitExceeded = "超出内存限制",
+    .lineDiffers = ": 第 %ld 行不同\n  应为: %s\n  实为: %s",
+    .endedEarly = ": 输出在第 %ld 行提前结束",
+    .wentOn = ": 输出在第 %ld 行超出了答案",
+    .passed = "\n通过 %d/%d",
 
     .signalWords = signals,
     .statusWords = statuses,
@@ -288,6 +331,11 @@ inline constexpr Texts texts = {
     .options = "\nOptions (before the program):\n"
         "  --time-limit=SECONDS   end the program and all it started after SECONDS: 1, 0.5\n"
         "  --memory-limit=MB      end it when its peak memory passes MB, of 1048576 bytes\n"
+        "  --input=FILE           the program's standard input comes from FILE\n"
+        "  --expect=FILE          compare its output with FILE: a verdict, AC WA RE TLE MLE\n"
+        "  --tests=FOLDER         judge each test in FOLDER in turn: NAME.in the input,\n"
+        "                         NAME.out or NAME.ans the answer\n"
+        "  --float-error=E        compare word by word, numbers within E (or E times) equal\n"
         PIMBREL_ON_WINDOWS("  --utf8-console         run the program on a UTF-8 console (code page 65001):\n"
                            "                         for a program that prints UTF-8 text\n",
                            "  --utf8-console         on Windows, run the program on a UTF-8 console;\n"
@@ -299,10 +347,13 @@ inline constexpr Texts texts = {
         "  PIMBREL_TIME_LIMIT     as --time-limit\n"
         "  PIMBREL_MEMORY_LIMIT   as --memory-limit\n"
         "  PIMBREL_UTF8_CONSOLE   1: as --utf8-console\n"
+        "  PIMBREL_TESTS          a folder: judge the tests in its folder named as the\n"
+        "                         program (tests/a for a.out or a.exe)\n"
+        "  PIMBREL_FLOAT_ERROR    as --float-error\n"
         "  PIMBREL_LANG           en or zh: the language of the messages\n"
         "\nExample: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
     .statuses = "\nExit status: the program's own, unless\n"
-        "  1      no program was named\n"
+        "  1      no program was named; judging, a test was not passed (all: 0)\n"
         "  124    the program passed its time or memory limit\n"
         "  125    a usage error, or the launcher itself failed (out of memory, say)\n"
         "  126    the program could not be started\n"
@@ -339,6 +390,23 @@ inline constexpr Texts texts = {
     .overTime = "\nTime limit exceeded: the run took more than %0.3f s",
     .overMemory = "\nMemory limit exceeded: the peak memory was above %0.1f MB",
     .cannotMeasure = "\nCannot measure the peak memory: the memory limit was not kept",
+
+    .cannotRead = PIMBREL_COMMAND ": cannot read %s: %s\n",
+    .noCases = PIMBREL_COMMAND ": no test in %s (a test is NAME.in, with NAME.out or NAME.ans)\n",
+    .together = PIMBREL_COMMAND ": %s and %s cannot be used together\n",
+    .caseStarts = "\nTest %s\n",
+    .caseName = "\nTest %s:",
+    .caseTime = "   run time: %0.3f s",
+    .caseMemory = "   peak memory: %0.1f MB",
+    .accepted = "Accepted",
+    .wrongAnswer = "Wrong answer",
+    .runtimeError = "Runtime error",
+    .timeLimitExceeded = "Time limit exceeded",
+    .memoryLimitExceeded = "Memory limit exceeded",
+    .lineDiffers = ": line %ld differs\n  expected: %s\n  received: %s",
+    .endedEarly = ": the output ended early, at line %ld",
+    .wentOn = ": the output went on past the expected end, at line %ld",
+    .passed = "\nPassed %d/%d",
 
     .signalWords = signals,
     .statusWords = statuses,
@@ -402,7 +470,10 @@ constexpr const char* Texts::*all[] = {
     &Texts::badSwitch, &Texts::tooLongForBatch, &Texts::refusedBatchPath,
     &Texts::noMemory, &Texts::cannotWait, &Texts::killedBy, &Texts::killedByUnnamed, &Texts::words,
     &Texts::coreDumped, &Texts::crashed, &Texts::crashedUnknown, &Texts::cost, &Texts::cpuTime,
-    &Texts::peakMemory, &Texts::overTime, &Texts::overMemory, &Texts::cannotMeasure,
+    &Texts::peakMemory, &Texts::overTime, &Texts::overMemory, &Texts::cannotMeasure, &Texts::cannotRead,
+    &Texts::noCases, &Texts::together, &Texts::caseStarts, &Texts::caseName, &Texts::caseTime, &Texts::caseMemory,
+    &Texts::accepted, &Texts::wrongAnswer, &Texts::runtimeError, &Texts::timeLimitExceeded,
+    &Texts::memoryLimitExceeded, &Texts::lineDiffers, &Texts::endedEarly, &Texts::wentOn, &Texts::passed,
 };
 static_assert(sizeof(Texts) == sizeof all / sizeof *all * sizeof(const char*) + 3 * sizeof(std::span<const int>),
               "a text of Texts is missing from texts_agree::all");

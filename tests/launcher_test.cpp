@@ -1,5 +1,6 @@
 // What the launcher does for the program it runs, seen through its output and exit status.
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -702,6 +703,161 @@ TEST(CommandLine, AGbkCharacterEndingInTheBackslashByteStaysOneCharacter)
         EXPECT_TRUE(run.out.starts_with(running(program + " " + c.composed + "after "))) << run.out;
         EXPECT_EQ(receivedArguments(run.out), words) << c.composed;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Judged as a judge judges: the output compared with its answer as it comes, shown as the
+// program wrote it, and a verdict after the report; 0 when accepted, 1 when not.
+TEST(Judge, AVerdictAfterTheReportAndTheOutputAsTheProgramWroteIt)
+{
+    Scratch scratch;
+    const std::string copy = helper("copy_input"), looping = helper("exit_with");
+    const std::string accepted = "\nAC 答案正确", wrong = "\nWA 答案错误";
+    struct Case {
+        const char* what;
+        Words options, program;
+        std::string input, answer;
+        int status;
+        std::string verdict;
+    };
+    const Case cases[] = {
+        {"blanks at the ends of lines", {}, {copy}, "1 2  \n3\t\n", "1 2\n3\n", 0, accepted},
+        {"an answer with CRLF", {}, {copy}, "1\n2\n", "1\r\n2\r\n", 0, accepted},
+        {"no final line feed", {}, {copy}, "1\n2", "1\n2\n", 0, accepted},
+        {"empty lines at the end", {}, {copy}, "1\n\n\n", "1\n", 0, accepted},
+        {"a blank more in the middle", {}, {copy}, "1  2\n", "1 2\n", 1, wrong + ": 第 1 行不同\n  应为: 1 2\n  实为: 1  2"},
+        {"a number within the error", {"--float-error=1e-6"}, {copy}, "0.3333334\n", "0.333333\n", 0, accepted},
+        {"a number outside it", {"--float-error", "0.000001"}, {copy}, "1\n0.334\n", "1\n0.333333\n", 1,
+         wrong + ": 第 2 行不同\n  应为: 0.333333\n  实为: 0.334"},
+        {"a word for a number", {"--float-error=1e-6"}, {copy}, "x\n", "1\n", 1, wrong + ": 第 1 行不同\n  应为: 1\n  实为: x"},
+        {"ended early", {}, {copy}, "1\n", "1\n2\n", 1, wrong + ": 输出在第 2 行提前结束"},
+        {"went on", {}, {copy}, "1\n2\n", "1\n", 1, wrong + ": 输出在第 2 行超出了答案"},
+        {"a status of its own", {}, {copy, "3"}, "1\n", "1\n", 1, "\nRE 运行错误"},
+        {"a crash", {}, {looping, "null"}, "", "1\n", 1, "\nRE 运行错误"},
+        {"past the time limit", {"--time-limit=0.5"}, {looping, "cpu", "1000"}, "", "1\n", 1, "\nTLE 超出时间限制"},
+        {"past the memory limit", {"--memory-limit=64"}, {looping, "memory", "200"}, "", "1\n", 1, "\nMLE 超出内存限制"},
+    };
+    const std::string input = (scratch.path / "case.in").string(), answer = (scratch.path / "case.out").string();
+    for (const Case& c : cases) {
+        std::ofstream(input, std::ios::binary) << c.input;
+        std::ofstream(answer, std::ios::binary) << c.answer;
+        Words words{"--input=" + launcherName(input), "--expect", launcherName(answer)};
+        words.insert(words.end(), c.options.begin(), c.options.end());
+        words.insert(words.end(), c.program.begin(), c.program.end());
+        Launch launch(words);
+        EXPECT_EQ(launch.end(), c.status) << c.what << ": " << launch.err;
+        EXPECT_TRUE(launch.err.ends_with(shown(c.verdict))) << c.what << ":\n" << launch.err;
+        // What the program wrote, as it wrote it, between the running line and the report.
+        if (c.program[0] == copy) {
+            EXPECT_NE(launch.out.find(written("\n\n") + c.input + shown("\n进程退出返回值 " + std::to_string(c.status == 1 && c.program.size() > 1 ? 3 : 0))),
+                      std::string::npos) << c.what << ":\n" << launch.out;
+        }
+    }
+}
+
+// Every case of a folder, in natural order, its output under its name and a line for it; a
+// case without an answer is run and shown, and judged by nobody; the count at the end.
+TEST(Judge, EachCaseOfAFolderInNaturalOrderAndACountAtTheEnd)
+{
+    Scratch scratch;
+    const auto write = [&scratch](const std::string& name, const std::string& text) {
+        std::ofstream(scratch.path / name, std::ios::binary) << text;
+    };
+    for (const char* name : {"1", "2", "10", "3"}) write(std::string(name) + ".in", std::string("in ") + name + "\n");
+    write("1.out", "in 1\n");
+    write("2.ans", "in two\n");
+    write("10.out", "in 10\n");
+    write("notes.txt", "not a case\n");
+    Launch launch({"--tests=" + launcherName(scratch.path), helper("copy_input")});
+    EXPECT_EQ(launch.end(), 1) << launch.err;
+    std::size_t at = 0;
+    for (const char* name : {"1", "2", "3", "10"}) {
+        const std::size_t found = launch.out.find(shown(std::string("\n测试 ") + name + "\n") + "in " + name + "\n", at);
+        EXPECT_NE(found, std::string::npos) << name << " after " << at << ":\n" << launch.out;
+        at = found;
+    }
+    for (const std::string line : {"\n测试 1: AC   运行时间 : ", "\n测试 2: WA   运行时间 : ", "\n测试 3:   运行时间 : ",
+                                   "\n测试 10: AC   运行时间 : ", "\n  应为: in two\n  实为: in 2\n"}) {
+        EXPECT_NE(launch.err.find(shown(line)), std::string::npos) << line << ":\n" << launch.err;
+    }
+    EXPECT_TRUE(launch.err.ends_with(shown("\n通过 2/3"))) << launch.err;
+}
+
+// What is to be judged must be there: a file or folder that cannot be read, a folder with no
+// case, options that cannot go together, are usage errors, and nothing runs.
+TEST(Judge, WhatCannotBeReadIsAUsageErrorAndNothingRuns)
+{
+    Scratch scratch;
+    const std::string missing = launcherName(scratch.path / "missing"), empty = launcherName(scratch.path);
+    const std::string notFound = onWindows ? "File not found." : "找不到文件或目录";
+    struct Case {
+        Words arguments;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"--input=" + missing}, "无法读取 " + missing + ": " + notFound + "\n"},
+        {{"--expect=" + missing}, "无法读取 " + missing + ": " + notFound + "\n"},
+        {{"--tests", empty}, empty + " 中没有测试 (NAME.in，答案为 NAME.out 或 NAME.ans)\n"},
+        {{"--tests=" + empty, "--input=x"}, "--tests 与 --input 不能同时使用\n"},
+        {{"--float-error=-1"}, "--float-error 的值无效: \"-1\" (应为正数，如 1 或 0.5)\n"},
+    };
+    for (const Case& c : cases) {
+        Words words = c.arguments;
+        words.push_back(helper("copy_input"));
+        Launch launch(words);
+        EXPECT_EQ(launch.end(), 125) << c.err;
+        EXPECT_EQ(launch.err, shown(usageName + ": " + c.err));
+        EXPECT_EQ(launch.out, "") << c.err;
+    }
+}
+
+// For an IDE whose command line cannot change: PIMBREL_TESTS names a folder that holds a
+// folder of cases for each program, by the program's name; a program without one runs as
+// ever.
+TEST(Judge, TheEnvironmentNamesAFolderOfCasesForEachProgram)
+{
+    Scratch scratch;
+    fs::create_directories(scratch.path / "copy_input");
+    std::ofstream(scratch.path / "copy_input" / "sample.in") << "5\n";
+    std::ofstream(scratch.path / "copy_input" / "sample.out") << "5\n";
+    const std::string folder = "PIMBREL_TESTS=" + launcherName(scratch.path);
+    Launch judged({helper("copy_input")}, {.in = {Stream::file, "/dev/null"}}, western,
+                  [&folder] { putenv(const_cast<char*>(folder.c_str())); });
+    EXPECT_EQ(judged.end(), 0) << judged.err;
+    EXPECT_TRUE(judged.err.ends_with(shown("\n通过 1/1"))) << judged.err;
+    Launch usual({helper("exit_with"), "3"}, {}, western, [&folder] { putenv(const_cast<char*>(folder.c_str())); });
+    EXPECT_EQ(usual.end(), 3) << usual.err;
+    EXPECT_EQ(costIn(usual.err).before, "");
+}
+
+// However long the output, the launcher holds no more of it than a pipe's worth.
+TEST(Judge, AHundredMegabytesOfOutputTakeNoMoreOfTheLaunchersMemory)
+{
+    if (onWindows) GTEST_SKIP() << "measured with GNU time, natively";
+    Scratch scratch;
+    const std::string sample = (scratch.path / "big.in").string(), figure = (scratch.path / "figure").string();
+    {
+        std::ofstream big(sample, std::ios::binary);
+        const std::string line = "1234567 89\n";
+        for (int i = 0; i < 100 * 1024 * 1024 / static_cast<int>(line.size()); ++i) big << line;
+    }
+    const pid_t time = fork();
+    if (time == 0) {
+        exec({"/usr/bin/time", "-f", "%M", PIMBREL_PATH, "--input=" + sample, "--expect=" + sample, helperFile("copy_input")},
+             western, {.in = {Stream::file, "/dev/null"}, .out = {Stream::file, "/dev/null"}, .err = {Stream::file, figure}});
+    }
+    EXPECT_EQ(reap(time), 0);
+    std::ifstream read(figure);
+    const std::string err(std::istreambuf_iterator<char>(read), {});
+    EXPECT_NE(err.find("AC"), std::string::npos) << err;
+    // GNU time's figure ends what the run wrote there.
+    std::size_t digits = err.find_last_not_of('\n') + 1, end = digits;
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(err[digits - 1]))) --digits;
+    const double kibibytes = std::stod(err.substr(digits, end - digits));
+    EXPECT_LT(kibibytes, 8 * 1024) << err;
 }
 
 }  // namespace

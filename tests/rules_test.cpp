@@ -21,6 +21,7 @@
 struct Program {
     double now = 0;
     bool ended = false;
+    bool written = false;  // output has come, not read yet
 };
 
 namespace {
@@ -32,6 +33,7 @@ struct Script {
     std::function<double(double)> memory = [](double) { return 1.0; };  // MiB at a time
     double kernelPeak = -1;                            // the system's own figure at the end
     bool lostAt = false;                               // the system loses sight of it at once
+    bool writesWithoutPause = false;                   // output comes every millisecond
 };
 
 Script script;
@@ -42,7 +44,7 @@ std::string err;             // what the launcher said on standard error
 
 }  // namespace
 
-Started startProgram(Command&, bool)
+Started startProgram(Command&, bool, const Plumbing&)
 {
     program = Program{};
     Started started{};
@@ -66,6 +68,11 @@ Awaited awaitProgram(Program& running, double until, int& reason)
         running.ended = true;
         return Awaited::ended;
     }
+    if (script.writesWithoutPause && (script.endsAt < 0 || running.now + 0.001 < script.endsAt)) {
+        running.now += 0.001;
+        running.written = true;
+        return Awaited::output;
+    }
     if (script.endsAt >= 0 && (until < 0 || script.endsAt <= until)) {
         running.now = script.endsAt;
         running.ended = true;
@@ -83,7 +90,20 @@ Awaited awaitProgram(Program& running, double until, int& reason)
 
 double treeMegabytes(Program& running) { return script.memory(running.now); }
 
-void endTree(Program& running) { ends.push_back(running.now); }
+std::ptrdiff_t readOutput(Program& running, const char*& bytes, bool)
+{
+    bytes = "x";
+    if (running.ended) return 0;
+    const bool written = running.written;
+    running.written = false;
+    return written ? 1 : -1;
+}
+
+// Ended while it runs; what is ended after its end is what it left.
+void endTree(Program& running)
+{
+    if (!running.ended) ends.push_back(running.now);
+}
 
 Ending finishProgram(Program* running)
 {
@@ -132,6 +152,12 @@ const char* setting(const char* name)
 
 namespace {
 
+// Takes what the program writes, to count it.
+struct Taken : Output {
+    std::size_t bytes = 0;
+    void take(const char*, std::size_t size) override { bytes += size; }
+};
+
 ChildEnd run(const Script& played, const Limits& limits)
 {
     script = played;
@@ -139,7 +165,8 @@ ChildEnd run(const Script& played, const Limits& limits)
     waits.clear();
     err.clear();
     Command command{};
-    return runWithin(command, limits);
+    Taken taken;
+    return runWithin(command, limits, {}, played.writesWithoutPause ? &taken : nullptr);
 }
 
 TEST(Watch, EndsTheRunAtTheFirstLimitItPassesAndJudgesTheRest)
@@ -158,6 +185,7 @@ TEST(Watch, EndsTheRunAtTheFirstLimitItPassesAndJudgesTheRest)
         {"no limits: one wait, for ever", {.endsAt = 2}, {0, 0}, Verdict::none, false, -1, -1},
         {"within the time limit", {.endsAt = 0.5}, {1, 0}, Verdict::none, false, 1, -1},
         {"past the time limit", {}, {1, 0}, Verdict::overTime, true, 1, 1},
+        {"past the time limit, writing all the while", {.writesWithoutPause = true}, {1, 0}, Verdict::overTime, true, 1, 1},
         {"past the memory limit at a look", {.memory = rising}, {0, 64}, Verdict::overMemory, true, 80, 0.05},
         {"memory first, before the time limit", {.memory = rising}, {1, 64}, Verdict::overMemory, true, 80, 0.05},
         // The system's own figure at the end judges what the looks missed.

@@ -42,17 +42,18 @@ void takeSignals();
 const sigset_t& programMask();
 sigset_t programDefaults();
 
-// While the program runs, its stops and its end are taken too, with the requests to end.
-const sigset_t& runSignals();
-void holdRunSignals();
-void releaseRunSignals();
+// While the program runs, its stops and its end are taken too, with the requests to end:
+// blocked, and read from the descriptor returned, until they are released.
+int holdRunSignals();
+void releaseRunSignals(int descriptor);
 
 // A request to end that came before the program started (its signal), else 0.
 int pendingEndRequest();
 
-// What a signal taken while the program runs asks of the launcher.
+// What the next signal that came while the program runs asks of the launcher (`signal` says
+// which); none when none came.
 enum class Request { none, childChanged, end, stop };
-Request requestIn(const siginfo_t& info);
+Request nextRequest(int descriptor, int& signal);
 
 // Passes a request to end on to the program, or to the whole job when the launcher leads
 // it, with a SIGCONT so that a stopped program sees it too.

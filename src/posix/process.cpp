@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -44,12 +45,20 @@ struct Program {
     double cpuSeconds;       // of all that was reaped: the program and what the launcher adopted
     long peakKibibytes;      // the highest mark the system kept of any of them
     bool askedToEnd;
+    int signals;             // the signals taken while it runs, to read
+    int output;              // its standard output, when it comes to the launcher; else -1
+    char* read;              // what that output is read into, `size` bytes
+    std::size_t size;
 };
 
 namespace {
 
 // One program runs at a time.
 Program running;
+
+// What a captured output is read into at a time: as much as its pipe holds, so that a
+// program that writes fast never waits for the launcher to read.
+constexpr int pipeSize = 1 << 20;
 
 timespec now()
 {
@@ -105,11 +114,12 @@ bool looksLikeText(const char* file)
 // these, so they are what the child's C runtime would read from it. Returns 0 or the reason
 // it could not start. The clock starts right before the child is created, with all the
 // launcher's own work done.
-int spawn(const Command& command, const posix_spawnattr_t* attributes, pid_t* child, timespec* started)
+int spawn(const Command& command, const posix_spawn_file_actions_t* actions, const posix_spawnattr_t* attributes,
+          pid_t* child, timespec* started)
 try {
     char* const* const arguments = command.arguments;  // ends with a null, as main's do
     *started = now();
-    int error = posix_spawnp(child, arguments[0], nullptr, attributes, arguments, environ);
+    int error = posix_spawnp(child, arguments[0], actions, attributes, arguments, environ);
     // A file of commands without "#!" is a script for sh, to execvp, env and the shells alike.
     // A folder is no program: said so, as the shells say it.
     if (error == EACCES) {
@@ -122,7 +132,7 @@ try {
         char shell[] = "/bin/sh";
         std::vector<char*> argv{shell, script.data()};
         argv.insert(argv.end(), arguments + 1, arguments + command.count + 1);
-        error = posix_spawn(child, shell, nullptr, attributes, argv.data(), environ);
+        error = posix_spawn(child, shell, actions, attributes, argv.data(), environ);
     }
     return error;
 } catch (const std::bad_alloc&) {
@@ -227,7 +237,7 @@ bool prepareCommand(int count, char* const* arguments, Command& command)
 
 void releaseCommand(Command&) {}
 
-Started startProgram(Command& command, bool wholeTree)
+Started startProgram(Command& command, bool wholeTree, const Plumbing& plumbing)
 {
     Started started{};
     // Asked to end while the running line was written: nothing is started.
@@ -240,9 +250,10 @@ Started startProgram(Command& command, bool wholeTree)
     // Ctrl-C, Ctrl-\ and Ctrl-Z are for the program while it runs, as under system(); the
     // program starts with every signal as we were given it, in our process group, so that
     // the terminal and the shell see it as the job it is part of.
-    posix::holdRunSignals();
     Program& program = running;
     program = Program{};
+    program.output = -1;
+    program.signals = posix::holdRunSignals();
     program.wholeTree = wholeTree;
     // A program that dies of a signal cannot put back what it did to the terminal: as the
     // shells do, we put back the modes it had before the program ran.
@@ -256,16 +267,35 @@ Started startProgram(Command& command, bool wholeTree)
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setsigmask(&attributes, &posix::programMask());
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (plumbing.input != nullptr) posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, plumbing.input, O_RDONLY, 0);
+    int ends[2] = {-1, -1};
+    // Read as much as the pipe holds at a time, or less where memory is short.
+    for (program.size = pipeSize; plumbing.captureOutput && program.read == nullptr && program.size >= 4096;) {
+        program.read = static_cast<char*>(std::malloc(program.size));
+        if (program.read == nullptr) program.size /= 4;
+    }
+    if (program.read != nullptr && pipe2(ends, O_CLOEXEC) == 0) {
+        fcntl(ends[0], F_SETPIPE_SZ, static_cast<int>(program.size));
+        fcntl(ends[0], F_SETFL, O_NONBLOCK);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    }
     program.started = now();
-    const int error = spawn(command, &attributes, &program.child, &program.started);
+    const int error = spawn(command, &actions, &attributes, &program.child, &program.started);
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    if (ends[1] >= 0) close(ends[1]);
     if (error == 0) {
+        program.output = ends[0];
         started.start = Start::ran;
         started.program = &program;
         return started;
     }
+    if (ends[0] >= 0) close(ends[0]);
+    std::free(program.read);
     if (wholeTree) posix::adoptOrphans(false);
-    posix::releaseRunSignals();
+    posix::releaseRunSignals(program.signals);
     started.start = error == ENOENT ? Start::notFound : Start::notRunnable;
     started.reason = error;
     started.seconds = secondsBetween(program.started, now());
@@ -287,33 +317,50 @@ Awaited awaitProgram(Program& program, double until, int& reason)
             const auto whole = static_cast<time_t>(left);
             timeout = {whole, static_cast<long>((left - static_cast<double>(whole)) * 1e9)};
         }
-        siginfo_t info{};
-        const int signal = sigtimedwait(&posix::runSignals(), &info, until >= 0 ? &timeout : nullptr);
-        if (signal < 0 && errno == EINTR) continue;
-        if (signal < 0 && errno == EAGAIN) return Awaited::timedOut;
-        if (signal < 0) {
+        pollfd ready[] = {{program.signals, POLLIN, 0}, {program.output, POLLIN, 0}};
+        const int events = ppoll(ready, program.output >= 0 ? 2 : 1, until >= 0 ? &timeout : nullptr, nullptr);
+        if (events < 0 && errno == EINTR) continue;
+        if (events < 0) {
             reason = errno;
             return Awaited::lost;
         }
-        switch (posix::requestIn(info)) {
-        case posix::Request::childChanged:
-            if (!reap(program)) {
+        if (events == 0) return Awaited::timedOut;
+        int signal = 0;
+        for (posix::Request request; (request = posix::nextRequest(program.signals, signal)) != posix::Request::none;) {
+            if (request == posix::Request::childChanged && !reap(program)) {
                 reason = errno;
                 return Awaited::lost;
             }
-            break;
-        case posix::Request::end:
-            program.askedToEnd = true;
-            posix::passOnEnd(program.child, signal);
-            break;
-        case posix::Request::stop:
+            if (request == posix::Request::end) {
+                program.askedToEnd = true;
+                posix::passOnEnd(program.child, signal);
+            }
             // A stop sent to the launcher alone is the program's; the launcher stops once the
             // program has.
-            kill(program.child, signal);
-            break;
-        case posix::Request::none:
-            break;
+            if (request == posix::Request::stop) kill(program.child, signal);
         }
+        if (!program.ended && ready[1].revents != 0) return Awaited::output;
+    }
+}
+
+std::ptrdiff_t readOutput(Program& program, const char*& bytes, bool wait)
+{
+    bytes = program.read;
+    for (;;) {
+        if (program.output < 0) return 0;
+        const ssize_t got = read(program.output, program.read, program.size);
+        if (got > 0) return got;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EAGAIN) {
+            if (!wait) return -1;
+            pollfd ready{program.output, POLLIN, 0};
+            poll(&ready, 1, -1);
+            continue;
+        }
+        // Its end, once everything that could write it has ended.
+        close(program.output);
+        program.output = -1;
+        return 0;
     }
 }
 
@@ -324,17 +371,19 @@ void endTree(Program&) { posix::killDescendants(); }
 Ending finishProgram(Program* ran)
 {
     Program& program = *ran;
-    // Under a limit, what the program left running ends with it, as a judge ends it, and
-    // everything adopted is reaped and counted.
+    // What the program left is reaped and counted: all it started is gone.
     if (program.wholeTree) {
-        posix::killDescendants();
         reapAll(program);
         posix::adoptOrphans(false);
     }
+    if (program.output >= 0) close(program.output);
+    program.output = -1;
+    std::free(program.read);
+    program.read = nullptr;
     // A program that made its own group the terminal's foreground (a shell, say) and ended
     // leaves it to nobody: as a shell does when its job ends, we take it back.
     if (program.foreground && posix::heldByProgram(program.child)) posix::giveTerminal(getpgrp());
-    posix::releaseRunSignals();
+    posix::releaseRunSignals(program.signals);
 
     Ending ending{};
     ending.askedToEnd = program.askedToEnd;

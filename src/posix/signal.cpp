@@ -1,5 +1,6 @@
-// Signals. The launcher takes every signal it acts on synchronously: blocked, and taken in
-// its own loops (the run's sigtimedwait, the key wait's signalfd), as timeout does. No
+// Signals. The launcher takes every signal it acts on synchronously: blocked, and read from
+// a signalfd in its own loops (the run's, beside the program's output, and the key wait's),
+// as timeout takes them with sigtimedwait. No
 // handler runs at an unknown moment, and nothing is ever sent to a child already reaped.
 // What a caller asks of the launcher while the program runs, it asks of the program; the
 // terminal's keys already reach the program, and the launcher follows where they lead it.
@@ -56,11 +57,6 @@ bool isOneOf(int signal, std::span<const int> signals)
     return false;
 }
 
-bool sentByAProcess(const siginfo_t& info)
-{
-    return (info.si_code == SI_USER || info.si_code == SI_QUEUE) && info.si_pid != getpid();
-}
-
 bool sentByUs(const siginfo_t& info) { return info.si_code == SI_USER && info.si_pid == getpid(); }
 
 // Signals the key wait leaves alone: those nobody can take, and those that mean nothing to
@@ -98,11 +94,17 @@ sigset_t programDefaults()
     return defaults;
 }
 
-const sigset_t& runSignals() { return whileRunning; }
+int holdRunSignals()
+{
+    sigprocmask(SIG_BLOCK, &whileRunning, nullptr);
+    return signalfd(-1, &whileRunning, SFD_CLOEXEC | SFD_NONBLOCK);
+}
 
-void holdRunSignals() { sigprocmask(SIG_BLOCK, &whileRunning, nullptr); }
-
-void releaseRunSignals() { sigprocmask(SIG_SETMASK, &held, nullptr); }
+void releaseRunSignals(int descriptor)
+{
+    if (descriptor >= 0) close(descriptor);
+    sigprocmask(SIG_SETMASK, &held, nullptr);
+}
 
 int pendingEndRequest()
 {
@@ -116,14 +118,23 @@ int pendingEndRequest()
     }
 }
 
-Request requestIn(const siginfo_t& info)
+Request nextRequest(int descriptor, int& signal)
 {
-    const int signal = info.si_signo;
-    if (signal == SIGCHLD) return Request::childChanged;
-    if (sentByUs(info)) return Request::none;
-    if (isOneOf(signal, endRequests)) return Request::end;
-    if (!sentByAProcess(info)) return Request::none;
-    return isOneOf(signal, keyRequests) ? Request::end : Request::stop;
+    signalfd_siginfo info{};
+    for (;;) {
+        const ssize_t got = read(descriptor, &info, sizeof info);
+        if (got < 0 && errno == EINTR) continue;
+        if (got != static_cast<ssize_t>(sizeof info)) return Request::none;
+        signal = static_cast<int>(info.ssi_signo);
+        const bool byAProcess = info.ssi_code == SI_USER || info.ssi_code == SI_QUEUE;
+        // The copy of a request we passed on to our own process group comes back: dropped.
+        if (byAProcess && static_cast<pid_t>(info.ssi_pid) == getpid()) continue;
+        if (signal == SIGCHLD) return Request::childChanged;
+        if (isOneOf(signal, endRequests)) return Request::end;
+        // The terminal sent it to the whole job, the program included.
+        if (!byAProcess) continue;
+        return isOneOf(signal, keyRequests) ? Request::end : Request::stop;
+    }
 }
 
 void passOnEnd(pid_t child, int signal)

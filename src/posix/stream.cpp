@@ -108,6 +108,13 @@ void sayCommandLine(Stream stream, const Command& command)
     out.drain();
 }
 
+bool sayBytes(Stream stream, const char* bytes, std::size_t size)
+{
+    const bool written = posix::writeAll(fileOf(stream), bytes, size);
+    if (!written) writingFailed = errno;
+    return written;
+}
+
 const char* setting(const char* name) { return std::getenv(name); }
 
 const char* messagesLocale()

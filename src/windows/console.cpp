@@ -225,6 +225,21 @@ void formatted(char* text, std::size_t size, const char* format, ...)
     text[size - 1] = 0;
 }
 
+bool sayBytes(Stream stream, const char* bytes, std::size_t size)
+{
+    // As they are, whatever the stream is: a console reads them by its code page, as it
+    // would have read them from the program.
+    const HANDLE handle = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    for (DWORD written = 0; size > 0; bytes += written, size -= written) {
+        const DWORD piece = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+        if (!WriteFile(handle, bytes, piece, &written, nullptr) || written == 0) {
+            writingFailed = GetLastError();
+            return false;
+        }
+    }
+    return true;
+}
+
 const char* systemWords(int error)
 {
     // The system's words, in the system's language.

@@ -3,6 +3,8 @@
 // command line and the system's messages stay UTF-16 all the way.
 
 #include <cstdlib>
+#include <cwchar>
+#include <initializer_list>
 
 #include <windows.h>
 #include <psapi.h>
@@ -17,12 +19,76 @@ struct Program {
     LONGLONG created;
     LONGLONG endSeen;
     bool ended;
+    HANDLE output;      // its standard output, when it comes to the launcher: read overlapped
+    OVERLAPPED reading;
+    bool pending;       // a read of it is under way
 };
 
 namespace {
 
 // One program runs at a time.
 Program running;
+
+// What its captured output is read into at a time: as much as its pipe holds.
+constexpr DWORD pipeSize = 1 << 20;
+char* outputRead = nullptr;
+
+// A handle the program inherits, standing for the launcher's own, or null.
+HANDLE inherited(HANDLE handle)
+{
+    HANDLE copy = nullptr;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
+        !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+        return nullptr;
+    }
+    return copy;
+}
+
+// The digits of a number, written after `at`.
+wchar_t* written(wchar_t* at, unsigned long number)
+{
+    wchar_t digits[12];
+    int count = 0;
+    do digits[count++] = static_cast<wchar_t>('0' + number % 10);
+    while ((number /= 10) != 0);
+    while (count > 0) *at++ = digits[--count];
+    *at = 0;
+    return at;
+}
+
+// A pipe for the program's output: named, as only a named pipe can be read overlapped, that
+// is while the launcher waits for the program; its writing end for the program to inherit.
+bool outputPipe(HANDLE& reading, HANDLE& writing)
+{
+    static unsigned long made = 0;
+    wchar_t name[64] = L"\\\\.\\pipe\\pimbrel-";
+    wchar_t* at = written(name + std::wcslen(name), GetCurrentProcessId());
+    *at++ = '-';
+    written(at, ++made);
+    reading = CreateNamedPipeW(name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                               PIPE_TYPE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, pipeSize, 0, nullptr);
+    if (reading == INVALID_HANDLE_VALUE) return false;
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    writing = CreateFileW(name, GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (writing != INVALID_HANDLE_VALUE) return true;
+    CloseHandle(reading);
+    return false;
+}
+
+// Asks for the next piece of the output, unless a read is under way or it has ended.
+void readNext(Program& program)
+{
+    if (program.output == nullptr || program.pending) return;
+    ResetEvent(program.reading.hEvent);
+    if (ReadFile(program.output, outputRead, pipeSize, nullptr, &program.reading) || GetLastError() == ERROR_IO_PENDING) {
+        program.pending = true;
+    } else {
+        // Its end: everything that could write it has ended.
+        CloseHandle(program.output);
+        CloseHandle(program.reading.hEvent);
+        program.output = nullptr;
+    }
+}
 
 // Ctrl-C and Ctrl-Break while the child runs are the child's to act on; the launcher stays
 // to report how it ended. Child processes do not inherit a handler routine, so unlike
@@ -114,25 +180,53 @@ void forEachProcessIn(HANDLE job, Each each)
 
 }  // namespace
 
-Started startProgram(Command& command, bool wholeTree)
+Started startProgram(Command& command, bool wholeTree, const Plumbing& plumbing)
 {
     Started started{};
     windows::Startable startable{};
     if (!windows::readyToStart(command, startable, started)) return started;
 
-    // With its tree followed, the program is put in its job before it runs its first
-    // instruction, so that nothing it starts escapes it.
     Program& program = running;
     program = Program{};
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    // A program whose input or output the launcher changes is given all three, each one it
+    // inherits: the file, the pipe, or the launcher's own.
+    HANDLE writing = nullptr;
+    const bool plumbed = plumbing.input != nullptr || plumbing.captureOutput;
+    if (plumbed) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        startup.hStdInput = plumbing.input != nullptr
+                                ? CreateFileW(plumbing.input, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                : inherited(GetStdHandle(STD_INPUT_HANDLE));
+        if (startup.hStdInput == INVALID_HANDLE_VALUE) startup.hStdInput = nullptr;
+        if (plumbing.captureOutput && outputRead == nullptr) outputRead = static_cast<char*>(std::malloc(pipeSize));
+    if (plumbing.captureOutput && outputRead != nullptr && outputPipe(program.output, writing)) {
+            startup.hStdOutput = writing;
+            program.reading.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        } else {
+            startup.hStdOutput = inherited(GetStdHandle(STD_OUTPUT_HANDLE));
+        }
+        startup.hStdError = inherited(GetStdHandle(STD_ERROR_HANDLE));
+    }
+    // With its tree followed, the program is put in its job before it runs its first
+    // instruction, so that nothing it starts escapes it.
     SetConsoleCtrlHandler(outliveTheChild, TRUE);
     program.created = now();
-    const bool created = CreateProcessW(startable.program, startable.line, nullptr, nullptr, FALSE,
+    const bool created = CreateProcessW(startable.program, startable.line, nullptr, nullptr, plumbed ? TRUE : FALSE,
                                         wholeTree ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &program.process);
     const DWORD error = GetLastError();
     std::free(startable.owned);
+    // The program has its own copies now: the pipe ends when the program and all it
+    // started have ended.
+    for (const HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
+        if (handle != nullptr) CloseHandle(handle);
+    }
     if (!created) {
+        if (program.output != nullptr) CloseHandle(program.output);
+        if (program.reading.hEvent != nullptr) CloseHandle(program.reading.hEvent);
         started.start = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Start::notFound
                                                                                        : Start::notRunnable;
         started.reason = static_cast<int>(error);
@@ -160,8 +254,11 @@ Awaited awaitProgram(Program& program, double until, int& reason)
         const double left = (until - secondsRunning(program)) * 1000;
         timeout = left <= 0 ? 0 : left >= 0xFFFFFFFE ? 0xFFFFFFFE : static_cast<DWORD>(left) + 1;
     }
-    const DWORD waited = WaitForSingleObject(program.process.hProcess, timeout);
+    readNext(program);
+    const HANDLE waits[] = {program.process.hProcess, program.reading.hEvent};
+    const DWORD waited = WaitForMultipleObjects(program.output != nullptr ? 2 : 1, waits, FALSE, timeout);
     if (waited == WAIT_TIMEOUT) return Awaited::timedOut;
+    if (waited == WAIT_OBJECT_0 + 1) return Awaited::output;
     if (waited != WAIT_OBJECT_0) {
         reason = static_cast<int>(GetLastError());
         return Awaited::lost;
@@ -169,6 +266,26 @@ Awaited awaitProgram(Program& program, double until, int& reason)
     program.ended = true;
     program.endSeen = now();
     return Awaited::ended;
+}
+
+std::ptrdiff_t readOutput(Program& program, const char*& bytes, bool wait)
+{
+    bytes = outputRead;
+    for (;;) {
+        readNext(program);
+        if (program.output == nullptr) return 0;
+        DWORD got = 0;
+        if (!GetOverlappedResult(program.output, &program.reading, &got, wait ? TRUE : FALSE)) {
+            if (GetLastError() == ERROR_IO_INCOMPLETE) return -1;
+            program.pending = false;
+            CloseHandle(program.output);
+            CloseHandle(program.reading.hEvent);
+            program.output = nullptr;
+            return 0;
+        }
+        program.pending = false;
+        if (got > 0) return got;
+    }
 }
 
 double treeMegabytes(Program& program)
@@ -213,8 +330,6 @@ Ending finishProgram(Program* ran)
     windows::restoreConsole();
     Ending ending{};
     ending.cpuSeconds = ending.peakMegabytes = -1;
-    // What the program left running ends with it, as a judge ends it.
-    if (program.job != nullptr) TerminateJobObject(program.job, 1);
     DWORD exitCode = 0;
     if (program.ended && GetExitCodeProcess(program.process.hProcess, &exitCode)) {
         ending.exitCode = static_cast<std::int32_t>(exitCode);
@@ -231,6 +346,12 @@ Ending finishProgram(Program* ran)
         }
         double resident = 0, highest = 0;
         if (memoryOf(program.process.hProcess, resident, highest)) ending.peakMegabytes = highest / mebibyte;
+    }
+    if (program.output != nullptr) {
+        DWORD got = 0;
+        if (program.pending && CancelIo(program.output)) GetOverlappedResult(program.output, &program.reading, &got, TRUE);
+        CloseHandle(program.output);
+        CloseHandle(program.reading.hEvent);
     }
     if (program.job != nullptr) CloseHandle(program.job);
     CloseHandle(program.process.hProcess);
