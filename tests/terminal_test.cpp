@@ -657,6 +657,7 @@ TEST(Completion, BashCompletesTheOptionsThenTheProgramThenItsArguments)
     std::ofstream(work / "hello") << "#!/bin/sh\n";
     std::filesystem::permissions(work / "hello", std::filesystem::perms::owner_all);
     std::ofstream(work / "sample.txt") << "1 2\n";
+    std::filesystem::create_directories(work / "cases");
     // The prompt counts the commands, so that each line's end shows; no ~/.inputrc.
     const std::string rc = scratch.path / "rc";
     std::ofstream(rc) << "PS1='ready-\\#$ '\nINPUTRC=/dev/null\n"
@@ -673,7 +674,15 @@ TEST(Completion, BashCompletesTheOptionsThenTheProgramThenItsArguments)
         {"pimbrel --time-limit=1 --mem\t", "pimbrel --time-limit=1 --memory-limit="},
         {"pimbrel --v\t", "pimbrel --version "},
         {"pimbrel --utf\t", "pimbrel --utf8-console "},
-        {"pimbrel --\t\t", "pimbrel --", {"--time-limit=", "--memory-limit=", "--utf8-console", "--help", "--version"}},
+        {"pimbrel --\t\t", "pimbrel --",
+         {"--time-limit=", "--memory-limit=", "--input=", "--expect=", "--tests=", "--float-error=", "--utf8-console",
+          "--help", "--version"}},
+        // What is judged: a file, or a folder of cases; an error allowed is a number.
+        {"pimbrel --input=sam\t", "pimbrel --input=sample.txt "},
+        {"pimbrel --expect sam\t", "pimbrel --expect sample.txt "},
+        {"pimbrel --tests ca\t", "pimbrel --tests cases/"},
+        {"pimbrel --float-error=sam\t", "pimbrel --float-error=sam"},
+        {"pimbrel --tests=cases ./hel\t", "pimbrel --tests=cases ./hello "},
         // The program, a command or a file, after the options and their values in either form.
         {"pimbrel --time-limit=1 ech\t", "pimbrel --time-limit=1 echo "},
         {"pimbrel --time-limit 1 --memory-limit=64 ./hel\t", "pimbrel --time-limit 1 --memory-limit=64 ./hello "},
