@@ -75,7 +75,8 @@ class Race:
         return f"`{DATA}/{self.name}.tsv`, {len(self.times[self.names[0]])} rounds"
 
 
-overhead, scale, big, limits = (Race(name) for name in ("overhead", "scale", "big", "limits"))
+overhead, scale, big, limits, judge, cases = (Race(name) for name in ("overhead", "scale", "big", "limits", "judge",
+                                                                      "cases"))
 CORES = os.cpu_count()
 
 
@@ -171,6 +172,11 @@ GOALS = [
      paired(big, "pimbrel@100000x10", "bare@100000x10"), 1.10),
     *([("a run without limits costs what it cost before there were any (within 3 %)",
         paired(limits, "pimbrel", "before limits"), 1.03)] if "before limits" in limits else []),
+    ("judging 10,000,000 lines with --expect: at most 1.10 times the same output through pimbrel and a pipe to cat",
+     paired(judge, "judged", "piped"), 1.10),
+    ("the same: faster than a user judging by hand, into a file and then diff (ratio at most 1)",
+     paired(judge, "judged", "diff"), 1.0),
+    ("50 cases with --tests: at most 1.10 times 50 runs of pimbrel", paired(cases, "tests", "runs"), 1.10),
     ("run time within 2 ms of the child's lifetime, typically (the largest median of the sleeps)",
      accuracy("median"), 2.0),
     ("the same, 9 runs in 10", accuracy("9 runs in 10"), 2.0),
@@ -298,10 +304,9 @@ say(table(["<arguments", "bytes", "bare static-pie ms", "pimbrel ms", "ratio (sp
           [(what, int(w.split("x")[0]) * int(w.split("x")[1]), ms(big.median(f"bare@{w}")),
             ms(big.median(f"pimbrel@{w}")), ratio_cell(big, f"pimbrel@{w}", f"bare@{w}")) for w, what in BIG]))
 say("What is left above the bare spawner with big arguments is the running line: pimbrel reads the "
-    "arguments, copies them into the line and writes it out, in new memory as large as the arguments, "
-    "which the system supplies and clears a page at a time as the line is first written. The line is "
-    "written into room for the most it could take, at most twice its length, and what it did not use is "
-    "given back; only when that much memory cannot be had is the line measured first.\n")
+    "arguments and writes them out as the line, composed a piece at a time through a buffer of 64 KiB, so "
+    "that the launcher takes no memory as large as the arguments (which the system would count as the "
+    "program's, as it counts what the launcher holds when it starts the program).\n")
 
 say("## 4. What limits cost a short run\n")
 before = (read("before-limits.txt") or "").strip()
@@ -309,10 +314,10 @@ say(f"Each command starts `/bin/true` ({limits.file()}): the bare spawner linked
     "without limits, "
     + (f"pimbrel as it was before it had limits (commit `{before}`, built the same way), " if before else "")
     + "and pimbrel with a time limit, a memory limit and both, none of which `/bin/true` comes near. "
-    "Without a limit, pimbrel sets no timer, looks at nothing while the program runs and makes no process "
-    "group. With a time limit it waits for SIGCHLD with a timeout instead of in `wait4`, and starts the "
-    "program in a process group of its own, the terminal's foreground while it runs; with a memory limit it "
-    "also reads the program's peak resident memory from `/proc` every 10 ms. A *ratio* is the command's "
+    "Without a limit, pimbrel sets no timer and looks at nothing while the program runs: it waits for the "
+    "program's end in one `ppoll`. With a limit it follows the program's whole tree: it adopts what the "
+    "program leaves behind (`PR_SET_CHILD_SUBREAPER`), wakes at least every 10 ms to sum the resident memory "
+    "of the tree from `/proc`, and ends what is left when the program ends. A *ratio* is the command's "
     "median over the other's, with the spread of the rounds' own ratios. The load average after the "
     f"race: {load('limits')}."
     + ("" if before else " The pimbrel from before the limits could not be built from this checkout "
@@ -346,7 +351,37 @@ say("Pimbrel reads its clock right before it creates the child, after the runnin
     "is further rounded by up to 0.5 ms. GNU time prints hundredths of a second: one figure of it can be off "
     "by up to 10 ms from that alone.\n")
 
-say("## 6. Footprint\n")
+say("## 6. Judging\n")
+say(f"A program (`bench/lines.cpp`) writes 10,000,000 lines of a number each, {os.path.getsize(BUILD + '/judge/answer'):,} "
+    f"bytes ({judge.file()}): *judged* by pimbrel against an answer of the same bytes with `--expect`, "
+    "pimbrel's own output (the program's, copied through) to `/dev/null`; *piped*, through pimbrel without "
+    "`--expect`, its output through a pipe to `cat > /dev/null`, the movement of bytes that a terminal or an "
+    "IDE's panel costs (a program writing straight to `/dev/null` pays nothing for its output, so that is no "
+    "floor); and *diff*, as a user judges by hand: the program's output into a file, then `diff` with the "
+    f"answer. Then 50 cases of a program that prints its input back ({cases.file()}): `--tests` on the "
+    "folder, against 50 runs of pimbrel one after another. Each command is a script of `sh` (in "
+    f"`{BUILD}/judge/`), so that all pay its start. The load average after the races: {load('judge')} and "
+    f"{load('cases')}.\n")
+judged_rss = {}
+for line in (read("judge-rss.tsv") or "").split("\n"):
+    if line:
+        name, kib = line.split("\t")
+        judged_rss.setdefault(name, []).append(int(kib))
+say(table(["<command", "median ms", "ratio", "<against", "peak RSS KiB"],
+          [("judged", ms(judge.median("judged")), f"{judge.ratio('judged', 'piped')[0]:.3f}", "piped",
+            round(statistics.median(judged_rss["judged"])) if "judged" in judged_rss else "-"),
+           ("piped", ms(judge.median("piped")), "1.000", "piped", "-"),
+           ("diff", ms(judge.median("diff")), f"{judge.ratio('diff', 'piped')[0]:.3f}", "piped", "-"),
+           ("tests", ms(cases.median("tests")), f"{cases.ratio('tests', 'runs')[0]:.3f}", "runs",
+            round(statistics.median(judged_rss["tests"])) if "tests" in judged_rss else "-"),
+           ("runs", ms(cases.median("runs")), "1.000", "runs", "-")]))
+say("The peak memory is `/usr/bin/time -f %M` on the script: the most that `sh`, pimbrel or the program "
+    "held, so pimbrel's own is at most that. Pimbrel reads the program's output from a pipe of 1 MiB "
+    "(`F_SETPIPE_SZ`), in reads of that size, writes each piece on as it came and compares it with the "
+    "answer, read 64 KiB at a time, where the two agree many bytes at once: it never holds the output or the "
+    "answer whole, and the program never waits for it. `--tests` starts pimbrel once for all the cases.\n")
+
+say("## 7. Footprint\n")
 say("Peak resident set size, as `/usr/bin/time -f %M` reports it for the launcher and its child together. "
     "The child is `bench/exit0.cpp`: no C library, no loader, smaller than any launcher, so the figure is "
     f"the launcher's own. Median of 20 runs (`{DATA}/rss.tsv`).\n")
@@ -375,8 +410,9 @@ if objdump:
         "mingw's own `printf` with its floating-point conversion, which libstdc++'s headers switch on for every "
         "program; `swprintf` was its wide twin. The clock is read by `QueryPerformanceCounter`, the figures are "
         "formatted by msvcrt's `_vsnprintf`, and the command line is `malloc`ed rather than `new "
-        "(std::nothrow)`ed, which also needs the exception machinery. `-Os`, `-ffunction-sections` with "
-        "`--gc-sections` and `-fno-exceptions` each saved little on top when tried, and are not used.\n")
+        "(std::nothrow)`ed, which also needs the exception machinery. Its own objects are compiled with "
+        "`-fno-exceptions` (an object with a destructor would otherwise bring the unwinder back), without "
+        "unwind tables, and for size (`-Os`): the judge's comparison took it past 64 KiB at `-O3`.\n")
 else:
     say(f"Not built in this run: `cmake --preset windows-x86` or its build failed (`{DATA}/windows.log`).\n")
 

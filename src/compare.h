@@ -90,7 +90,7 @@ private:
     Result result_ = Result::same;
     long line_ = 1;          // the output's line
     long answerLine_ = 1;    // the answer's line
-    char buffer_[65536];
+    char buffer_[1 << 18];  // a piece of the answer
     std::size_t at_ = 0, size_ = 0;
     bool answerDone_ = false;
     Shown expected_, received_;

@@ -74,8 +74,13 @@ bool sayBytes(Stream stream, const char* bytes, std::size_t size);
 
 // Files --------------------------------------------------------------------------------
 
-// A file the launcher reads (an answer), from its opening to its closing.
-using File = std::intptr_t;
+// A file the launcher reads (an answer), from its opening to its closing: a descriptor on
+// POSIX systems, a handle on Windows.
+#ifdef _WIN32
+using File = void*;
+#else
+using File = int;
+#endif
 
 // Opens the file to read: 0, or the system's error number when it cannot be.
 int openFile(const ArgChar* path, File& file);

@@ -26,13 +26,13 @@ int openFile(const char* path, File& file)
 std::size_t readFile(File file, char* text, std::size_t size)
 {
     for (;;) {
-        const ssize_t got = read(static_cast<int>(file), text, size);
+        const ssize_t got = read(file, text, size);
         if (got < 0 && errno == EINTR) continue;
         return got > 0 ? static_cast<std::size_t>(got) : 0;
     }
 }
 
-void closeFile(File file) { close(static_cast<int>(file)); }
+void closeFile(File file) { close(file); }
 
 int listFolder(const char* folder, void (*each)(const char* name, void* context), void* context)
 {

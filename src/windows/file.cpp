@@ -11,7 +11,7 @@ int openFile(const wchar_t* path, File& file)
 {
     const HANDLE opened = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    file = reinterpret_cast<File>(opened);
+    file = opened;
     return opened == INVALID_HANDLE_VALUE ? static_cast<int>(GetLastError()) : 0;
 }
 
@@ -19,18 +19,18 @@ std::size_t readFile(File file, char* text, std::size_t size)
 {
     DWORD got = 0;
     const DWORD most = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-    return ReadFile(reinterpret_cast<HANDLE>(file), text, most, &got, nullptr) ? got : 0;
+    return ReadFile(file, text, most, &got, nullptr) ? got : 0;
 }
 
-void closeFile(File file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+void closeFile(File file) { CloseHandle(file); }
 
 int listFolder(const wchar_t* folder, void (*each)(const wchar_t* name, void* context), void* context)
 {
     const std::size_t length = std::wcslen(folder);
     auto* const pattern = static_cast<wchar_t*>(std::malloc((length + 3) * sizeof(wchar_t)));
     if (pattern == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
-    std::wmemcpy(pattern, folder, length);
-    std::wcscpy(pattern + length, L"\\*");
+    std::wcscpy(pattern, folder);
+    std::wcscat(pattern, L"\\*");
     WIN32_FIND_DATAW found{};
     const HANDLE names = FindFirstFileW(pattern, &found);
     std::free(pattern);

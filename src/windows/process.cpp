@@ -284,7 +284,7 @@ std::ptrdiff_t readOutput(Program& program, const char*& bytes, bool wait)
             return 0;
         }
         program.pending = false;
-        if (got > 0) return got;
+        if (got > 0) return static_cast<std::ptrdiff_t>(got);
     }
 }
 
