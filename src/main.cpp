@@ -55,6 +55,23 @@ int answered(bool written)
     return 1;
 }
 
+// What was wrong with the options or their variables, in one line.
+void sayUsageError(const Options& options)
+{
+    const char* const example = options.megabytes ? texts.megabytesExample : texts.secondsExample;
+    if (options.what == Options::missingValue) {
+        say(Stream::err, texts.missingValue, options.name, example);
+        return;
+    }
+    const Utf8 given(options.given);
+    switch (options.what) {
+    case Options::badValue: say(Stream::err, texts.badValue, options.name, given.text(), example); break;
+    case Options::tooLarge: say(Stream::err, texts.tooLarge, options.name, given.text(), largestValue); break;
+    case Options::badSwitch: say(Stream::err, texts.badSwitch, options.name, given.text()); break;
+    default: say(Stream::err, texts.unknownOption, given.text()); break;
+    }
+}
+
 int launch(int argc, ArgChar* argv[])
 {
     speakTheUsersLanguage();
@@ -64,22 +81,17 @@ int launch(int argc, ArgChar* argv[])
         return answered(say(Stream::out, "%s\n%s\n%s%s", texts.usage, texts.banner, texts.options, texts.statuses));
     case Options::version:
         return answered(say(Stream::out, "%s", texts.version));
-    case Options::badValue:
-        say(Stream::err, texts.badValue, options.name, Utf8(options.given).text());
-        return status::usageError;
-    case Options::badSwitch:
-        say(Stream::err, texts.badSwitch, options.name, Utf8(options.given).text());
-        return status::usageError;
-    case Options::unknownOption:
-        say(Stream::err, texts.unknownOption, Utf8(options.given).text());
-        return status::usageError;
     case Options::run:
         break;
+    default:
+        sayUsageError(options);
+        return status::usageError;
     }
 
     claimConsole(texts.banner, options.utf8Console);
     if (options.program >= argc) {
         say(Stream::out, "%s\n%s\n", texts.banner, texts.usage);
+        say(Stream::err, "%s", texts.seeHelp);
         releaseConsole();
         return status::noProgramNamed;
     }

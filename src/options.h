@@ -7,11 +7,12 @@
 #include "run.h"
 
 struct Options {
-    enum What { run, help, version, badValue, badSwitch, unknownOption } what = run;
+    enum What { run, help, version, badValue, tooLarge, missingValue, badSwitch, unknownOption } what = run;
     int program = 0;                 // where the program stands among the arguments
     Limits limits{};
     bool utf8Console = false;        // the program runs on a console at code page 65001
     const char* name = nullptr;      // the option or variable whose value is bad
+    bool megabytes = false;          // that value is in MB, not seconds
     const ArgChar* given = nullptr;  // that value, or the unknown option
 };
 
@@ -26,27 +27,44 @@ inline bool is(const ArgChar* argument, const char* word, const ArgChar** rest =
     return rest != nullptr || *argument == 0;
 }
 
-// A positive decimal number (1, 0.5, 2.5), and no larger than any limit a machine could
-// hold; 0 for anything else: empty, 0, -1, 1x, abc, nan, 1e3. Read digit by digit: the C
-// library's strtod would bring mingw's own into the Windows exe, and double its size.
-inline double positiveNumber(const ArgChar* text)
+// The largest value a limit takes: more than any limit a machine could hold.
+inline constexpr double largestValue = 1e9;
+
+// A limit's value, read: a positive decimal number (1, 0.5, 2.5) no larger than
+// largestValue, with the decimals it was given with; or not one (empty, 0, -1, 1x, abc,
+// nan, 1e3), or too large.
+struct Number {
+    enum { positive, notPositive, tooLarge } read = notPositive;
+    double value = 0;
+    int decimals = 0;
+};
+
+// Read digit by digit: the C library's strtod would bring mingw's own into the Windows exe,
+// and double its size.
+inline Number readNumber(const ArgChar* text)
 {
-    constexpr double largest = 1e9;
-    double value = 0, scale = 1;
+    Number number;
+    double scale = 1;
     bool point = false;
     for (; *text != 0; ++text) {
         if (*text == '.' && !point) {
             point = true;
         } else if (*text >= '0' && *text <= '9') {
             const int digit = static_cast<int>(*text - '0');
-            if (point) value += digit * (scale /= 10);
-            else value = value * 10 + digit;
-            if (value > largest) return 0;
+            if (point) {
+                number.value += digit * (scale /= 10);
+                ++number.decimals;
+            } else {
+                number.value = number.value * 10 + digit;
+            }
         } else {
-            return 0;
+            number.read = Number::notPositive;
+            return number;
         }
+        if (number.value > largestValue) number.read = Number::tooLarge;
     }
-    return value;
+    if (number.read != Number::tooLarge) number.read = number.value > 0 ? Number::positive : Number::notPositive;
+    return number;
 }
 
 // Every argument before the program that starts with '-' is an option, up to "--".
@@ -57,12 +75,12 @@ inline Options readOptions(int argc, ArgChar* const* argv)
         const char* option;
         const char* variable;
         double* value;
+        int* decimals;
         const ArgChar* given;
     } limits[] = {
-        {"--time-limit", "PIMBREL_TIME_LIMIT", &options.limits.seconds, nullptr},
-        {"--memory-limit", "PIMBREL_MEMORY_LIMIT", &options.limits.megabytes, nullptr},
+        {"--time-limit", "PIMBREL_TIME_LIMIT", &options.limits.seconds, &options.limits.secondsDecimals, nullptr},
+        {"--memory-limit", "PIMBREL_MEMORY_LIMIT", &options.limits.megabytes, &options.limits.megabytesDecimals, nullptr},
     };
-    static const ArgChar none[] = {0};
     int at = 1;
     for (; at < argc && argv[at][0] == '-'; ++at) {
         const ArgChar* const option = argv[at];
@@ -70,7 +88,7 @@ inline Options readOptions(int argc, ArgChar* const* argv)
             ++at;
             break;
         }
-        if (is(option, "--help")) return {Options::help};
+        if (is(option, "--help") || is(option, "-h")) return {Options::help};
         if (is(option, "--version")) return {Options::version};
         if (is(option, "--utf8-console")) {
             options.utf8Console = true;
@@ -82,7 +100,13 @@ inline Options readOptions(int argc, ArgChar* const* argv)
             if (!is(option, limit.option, &rest) || (*rest != 0 && *rest != '=')) continue;
             asked = &limit;
             // --time-limit=1, or --time-limit 1 as GNU tools take it too.
-            limit.given = *rest == '=' ? rest + 1 : at + 1 < argc ? argv[++at] : none;
+            limit.given = *rest == '=' ? rest + 1 : at + 1 < argc ? argv[++at] : nullptr;
+            if (limit.given == nullptr) {
+                options.what = Options::missingValue;
+                options.name = limit.option;
+                options.megabytes = limit.value == &options.limits.megabytes;
+                return options;
+            }
         }
         if (asked == nullptr) {
             options.what = Options::unknownOption;
@@ -95,10 +119,15 @@ inline Options readOptions(int argc, ArgChar* const* argv)
         const char* const name = limit.given != nullptr ? limit.option : limit.variable;
         const ArgChar* const given = limit.given != nullptr ? limit.given : setting(limit.variable);
         if (given == nullptr) continue;
-        *limit.value = positiveNumber(given);
-        if (*limit.value > 0) continue;
-        options.what = Options::badValue;
+        const Number number = readNumber(given);
+        if (number.read == Number::positive) {
+            *limit.value = number.value;
+            *limit.decimals = number.decimals;
+            continue;
+        }
+        options.what = number.read == Number::tooLarge ? Options::tooLarge : Options::badValue;
         options.name = name;
+        options.megabytes = limit.value == &options.limits.megabytes;
         options.given = given;
         return options;
     }

@@ -44,6 +44,11 @@ enum class Stream { out, err };
 bool say(Stream stream, const char* format, ...);
 const char* whyWritingFailed();
 
+// Whether standard error goes where standard output goes: the same file, pipe, terminal or
+// console (a terminal, an IDE that merges the two), so that a reader sees the lines of both
+// as one text.
+bool errorSharesOutput();
+
 // The system's own snprintf, for a piece of a line: always terminated, cut to the size.
 void formatted(char* text, std::size_t size, const char* format, ...);
 

@@ -32,6 +32,21 @@ private:
     std::size_t used_ = 0;
 };
 
+// A line of the report's after the report line, on standard error. Where standard error
+// shares standard output's file or terminal, it follows the report line there as it always
+// has: a line break before it and none after, which the next line puts. Elsewhere it is a
+// line of its own, whole: nothing before it and a line break at its end, so that a file of
+// standard error starts with no empty line, and a shell's prompt after it starts a line.
+template <typename... Figures>
+void sayAfterReport(const Format& line, Figures... figures)
+{
+    const bool shared = errorSharesOutput();
+    say(Stream::err, Format(shared ? "\n" : "").then(line.text()).then(shared ? "" : "\n").text(), figures...);
+}
+
+// A line of its own on standard error, whatever the streams are.
+Format wholeLine(const char* text) { return Format(text).then("\n"); }
+
 template <typename Words, typename Key>
 const Words* find(std::span<const Words> table, Key matches)
 {
@@ -48,13 +63,13 @@ void sayKilledBy(int signal, bool coreDumped)
     const char* const core = coreDumped ? texts.coreDumped : "";
     const char* const name = signalName(signal);
     if (name == nullptr) {
-        say(Stream::err, Format(texts.killedByUnnamed).then("%s").text(), signal, core);
+        sayAfterReport(Format(texts.killedByUnnamed).then("%s"), signal, core);
         return;
     }
     const SignalWords* const known =
         find(texts.signalWords, [name](const SignalWords& words) { return std::strcmp(words.name, name) == 0; });
-    if (known == nullptr) say(Stream::err, Format(texts.killedBy).then("%s").text(), signal, name, core);
-    else say(Stream::err, Format(texts.killedBy).then(texts.words).then("%s").text(), signal, name, known->words, core);
+    if (known == nullptr) sayAfterReport(Format(texts.killedBy).then("%s"), signal, name, core);
+    else sayAfterReport(Format(texts.killedBy).then(texts.words).then("%s"), signal, name, known->words, core);
 }
 
 // An exit status that is no program's own choice (Windows gives them: an access violation,
@@ -65,17 +80,17 @@ void sayCrashed(std::uint32_t status)
 {
     const StatusWords* const known =
         find(texts.statusWords, [status](const StatusWords& words) { return words.status == status; });
-    if (known != nullptr) say(Stream::err, texts.crashed, known->words, known->name);
-    else if ((status & 0xF0000000) == 0xC0000000) say(Stream::err, texts.crashedUnknown, static_cast<unsigned>(status));
+    if (known != nullptr) sayAfterReport(Format(texts.crashed), known->words, known->name);
+    else if ((status & 0xF0000000) == 0xC0000000) sayAfterReport(Format(texts.crashedUnknown), static_cast<unsigned>(status));
 }
 
 // What the run cost, as far as the system can tell: a figure it cannot give is left out.
 void sayWhatItCost(const Ending& ending)
 {
     const bool cpu = ending.cpuSeconds >= 0, memory = ending.peakMegabytes >= 0;
-    if (cpu && memory) say(Stream::err, texts.cost, ending.cpuSeconds, ending.peakMegabytes);
-    else if (cpu) say(Stream::err, texts.cpuTime, ending.cpuSeconds);
-    else if (memory) say(Stream::err, texts.peakMemory, ending.peakMegabytes);
+    if (cpu && memory) sayAfterReport(Format(texts.cost), ending.cpuSeconds, ending.peakMegabytes);
+    else if (cpu) sayAfterReport(Format(texts.cpuTime), ending.cpuSeconds);
+    else if (memory) sayAfterReport(Format(texts.peakMemory), ending.peakMegabytes);
 }
 
 // The exit code the report shows: the program's, or the launcher's when it did not run.
@@ -93,18 +108,22 @@ void sayRefusal(const Command& command, const Refusal& refusal)
         say(Stream::err, texts.cannotStart, Utf8(command.arguments[0]).text(), reason);
         return;
     case Refusal::batchPath:
-        say(Stream::err, Format(texts.refusedBatchPath).then("\n").text(), Utf8(command.program).text());
+        say(Stream::err, wholeLine(texts.refusedBatchPath).text(), Utf8(command.program).text());
         return;
     case Refusal::batchArgument: {
         const char quoted[] = {'"', refusal.holds, '"', '\0'};
         const char* const what = refusal.holds == '\r' ? texts.carriageReturn : refusal.holds == '\n' ? texts.lineFeed : quoted;
-        say(Stream::err, Format(texts.refusedForBatch).then("\n").text(), refusal.argument, what);
+        say(Stream::err, wholeLine(texts.refusedForBatch).text(), refusal.argument, what);
         return;
     }
     case Refusal::none:
         return;
     }
 }
+
+// The decimals a limit is shown with: those it was given with, so that 0.0005 s is no 0.000 s,
+// but no fewer than the report's figures have, and no more than nine.
+int decimalsOf(int given, int least) { return given < least ? least : given > 9 ? 9 : given; }
 
 }  // namespace
 
@@ -156,12 +175,20 @@ void sayReport(const ChildEnd& end, const Limits& limits)
     // it always was.
     if (end.start == Start::ran) {
         const Ending& ending = end.ending;
-        if (end.verdict == Verdict::overTime) say(Stream::err, texts.overTime, limits.seconds);
-        else if (end.verdict == Verdict::overMemory) say(Stream::err, texts.overMemory, limits.megabytes);
-        else if (ending.signal != 0) sayKilledBy(ending.signal, ending.coreDumped);
-        else sayCrashed(static_cast<std::uint32_t>(ending.exitCode));
+        // A run the launcher ended is said to be ended, which its exit code (137, 1) does not say.
+        if (end.verdict == Verdict::overTime) {
+            sayAfterReport(Format(end.endedAtLimit ? texts.endedAtTime : texts.overTime),
+                           decimalsOf(limits.secondsDecimals, 3), limits.seconds);
+        } else if (end.verdict == Verdict::overMemory) {
+            sayAfterReport(Format(end.endedAtLimit ? texts.endedAtMemory : texts.overMemory),
+                           decimalsOf(limits.megabytesDecimals, 1), limits.megabytes);
+        } else if (ending.signal != 0) {
+            sayKilledBy(ending.signal, ending.coreDumped);
+        } else {
+            sayCrashed(static_cast<std::uint32_t>(ending.exitCode));
+        }
         // Never a verdict from a figure that was not read.
-        if (limits.megabytes > 0 && ending.peakMegabytes < 0) say(Stream::err, "%s", texts.cannotMeasure);
+        if (limits.megabytes > 0 && ending.peakMegabytes < 0) sayAfterReport(Format("%s"), texts.cannotMeasure);
         sayWhatItCost(ending);
     }
     say(Stream::out, texts.prompt);

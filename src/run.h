@@ -9,10 +9,13 @@
 #include "platform.h"
 
 // Limits for practice, as a contest judge sets them: on the run time the report shows and
-// on the peak memory it shows, in seconds and MiB; 0 where none is asked.
+// on the peak memory it shows, in seconds and MiB; 0 where none is asked. Each with the
+// decimals it was given with, for the report to show it as given: 0.0005 s is no 0.000 s.
 struct Limits {
     double seconds;
     double megabytes;
+    int secondsDecimals = 0;
+    int megabytesDecimals = 0;
 };
 
 inline bool limited(const Limits& limits) { return limits.seconds > 0 || limits.megabytes > 0; }

@@ -60,7 +60,12 @@ struct Texts {
     const char* options;        // what --help adds to the usage: the options, the variables,
     const char* statuses;       // the exit statuses
     const char* version;
-    const char* badValue;       // the option's or variable's name, the value given
+    const char* seeHelp;        // after the usage, when no program was named
+    const char* badValue;       // the option's or variable's name, the value given, an example
+    const char* tooLarge;       // the option's or variable's name, the value given, the largest
+    const char* missingValue;   // the option's name, an example
+    const char* secondsExample;
+    const char* megabytesExample;
     const char* badSwitch;      // the variable's name, the value given: neither 1 nor 0
     const char* unknownOption;  // the option given
     const char* writeError;     // why the help or the version could not be written
@@ -80,7 +85,7 @@ struct Texts {
     const char* cannotWait;  // why
 
     // How a child ended that did not end normally, and what its run cost: each a line of
-    // its own after the report.
+    // its own after the report, whose line breaks are put where it is written (report.cpp).
     const char* killedBy;          // the signal's number and name, then its words or none
     const char* killedByUnnamed;   // the number of a signal the system has no name for
     const char* words;             // what they mean
@@ -91,9 +96,12 @@ struct Texts {
     const char* cpuTime;           // the CPU seconds, where the peak memory is not known
     const char* peakMemory;        // the peak megabytes, where the CPU time is not known
 
-    // A run past a limit, said as a judge says it, in place of how it ended.
-    const char* overTime;          // the limit in seconds
-    const char* overMemory;        // the limit in megabytes
+    // A run past a limit, said as a judge says it, in place of how it ended: one the
+    // launcher ended at the limit, or one whose figure went over it as it ended by itself.
+    const char* endedAtTime;       // the limit in seconds, with its decimals before it
+    const char* overTime;          // the same
+    const char* endedAtMemory;     // the limit in megabytes, with its decimals before it
+    const char* overMemory;        // the same
     const char* cannotMeasure;     // the system has no figure: the memory limit was not kept
 
     std::span<const SignalWords> signalWords;
@@ -170,7 +178,7 @@ inline constexpr Texts texts = {
                            "  --utf8-console         在 Windows 上让程序在 UTF-8 控制台中运行;\n"
                            "                         这里的终端本就是 UTF-8，无需此项\n")
         "  --                     选项到此为止，其后是程序\n"
-        "  --help                 显示本帮助\n"
+        "  -h, --help             显示本帮助\n"
         "  --version              显示版本\n"
         "\n环境变量 (用于无法改动命令行的 IDE，选项优先):\n"
         "  PIMBREL_TIME_LIMIT     同 --time-limit\n"
@@ -185,7 +193,12 @@ inline constexpr Texts texts = {
         "  126    程序无法启动\n"
         "  127    找不到程序\n" PIMBREL_SIGNAL_STATUS("程序被信号 N 终止"),
     .version = "pimbrel " PIMBREL_VERSION "\n",
-    .badValue = PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为正数，如 1 或 0.5)\n",
+    .seeHelp = "请运行 " PIMBREL_COMMAND " --help 查看选项与说明\n",
+    .badValue = PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为正数，如 %s)\n",
+    .tooLarge = PIMBREL_COMMAND ": %s 的值过大: \"%s\" (最大为 %.0f)\n",
+    .missingValue = PIMBREL_COMMAND ": 选项 %s 需要一个值 (正数，如 %s)\n",
+    .secondsExample = "1 或 0.5",
+    .megabytesExample = "256",
     .badSwitch = PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为 1 或 0)\n",
     .unknownOption = PIMBREL_COMMAND ": 未知的选项: %s (见 " PIMBREL_COMMAND " --help)\n",
     .writeError = PIMBREL_COMMAND ": 写入错误: %s\n",
@@ -203,19 +216,21 @@ inline constexpr Texts texts = {
     .noMemory = "无法分配命令行: 内存不足\n",
     .cannotWait = "无法等待程序结束: %s\n",
 
-    .killedBy = "\n程序被信号 %d (%s) 终止",
-    .killedByUnnamed = "\n程序被信号 %d 终止",
+    .killedBy = "程序被信号 %d (%s) 终止",
+    .killedByUnnamed = "程序被信号 %d 终止",
     .words = ": %s",
     .coreDumped = "，已生成核心转储",
-    .crashed = "\n程序异常终止: %s (%s)",
-    .crashedUnknown = "\n程序异常终止 (NTSTATUS 0x%08X)",
-    .cost = "\nCPU 时间 : %0.3f 秒   内存峰值 : %0.1f MB",
-    .cpuTime = "\nCPU 时间 : %0.3f 秒",
-    .peakMemory = "\n内存峰值 : %0.1f MB",
+    .crashed = "程序异常终止: %s (%s)",
+    .crashedUnknown = "程序异常终止 (NTSTATUS 0x%08X)",
+    .cost = "CPU 时间 : %0.3f 秒   内存峰值 : %0.1f MB",
+    .cpuTime = "CPU 时间 : %0.3f 秒",
+    .peakMemory = "内存峰值 : %0.1f MB",
 
-    .overTime = "\n超出时间限制: 运行时间超过 %0.3f 秒",
-    .overMemory = "\n超出内存限制: 内存峰值超过 %0.1f MB",
-    .cannotMeasure = "\n无法测量内存峰值: 内存限制未生效",
+    .endedAtTime = "超出时间限制: 运行到限制的 %.*f 秒时被结束",
+    .overTime = "超出时间限制: 运行时间超过 %.*f 秒",
+    .endedAtMemory = "超出内存限制: 内存超过限制的 %.*f MB 时被结束",
+    .overMemory = "超出内存限制: 内存峰值超过 %.*f MB",
+    .cannotMeasure = "无法测量内存峰值: 内存限制未生效",
 
     .signalWords = signals,
     .statusWords = statuses,
@@ -293,7 +308,7 @@ inline constexpr Texts texts = {
                            "  --utf8-console         on Windows, run the program on a UTF-8 console;\n"
                            "                         terminals here are UTF-8 already: no need\n")
         "  --                     the end of the options: the program comes next\n"
-        "  --help                 show this help\n"
+        "  -h, --help             show this help\n"
         "  --version              show the version\n"
         "\nEnvironment (for an IDE whose command line cannot be changed; options win):\n"
         "  PIMBREL_TIME_LIMIT     as --time-limit\n"
@@ -308,7 +323,12 @@ inline constexpr Texts texts = {
         "  126    the program could not be started\n"
         "  127    the program was not found\n" PIMBREL_SIGNAL_STATUS("the program was killed by signal N"),
     .version = "pimbrel " PIMBREL_VERSION "\n",
-    .badValue = PIMBREL_COMMAND ": invalid value for %s: \"%s\" (a positive number is expected, such as 1 or 0.5)\n",
+    .seeHelp = "Try '" PIMBREL_COMMAND " --help' for more information.\n",
+    .badValue = PIMBREL_COMMAND ": invalid value for %s: \"%s\" (a positive number is expected, such as %s)\n",
+    .tooLarge = PIMBREL_COMMAND ": value too large for %s: \"%s\" (the largest is %.0f)\n",
+    .missingValue = PIMBREL_COMMAND ": option %s needs a value (a positive number, such as %s)\n",
+    .secondsExample = "1 or 0.5",
+    .megabytesExample = "256",
     .badSwitch = PIMBREL_COMMAND ": invalid value for %s: \"%s\" (1 or 0 is expected)\n",
     .unknownOption = PIMBREL_COMMAND ": unknown option: %s (see " PIMBREL_COMMAND " --help)\n",
     .writeError = PIMBREL_COMMAND ": write error: %s\n",
@@ -326,19 +346,21 @@ inline constexpr Texts texts = {
     .noMemory = "Cannot allocate the command line: out of memory\n",
     .cannotWait = "Cannot wait for the program to end: %s\n",
 
-    .killedBy = "\nKilled by signal %d (%s)",
-    .killedByUnnamed = "\nKilled by signal %d",
+    .killedBy = "Killed by signal %d (%s)",
+    .killedByUnnamed = "Killed by signal %d",
     .words = ": %s",
     .coreDumped = ", core dumped",
-    .crashed = "\nCrashed: %s (%s)",
-    .crashedUnknown = "\nCrashed (NTSTATUS 0x%08X)",
-    .cost = "\nCPU time: %0.3f s   peak memory: %0.1f MB",
-    .cpuTime = "\nCPU time: %0.3f s",
-    .peakMemory = "\npeak memory: %0.1f MB",
+    .crashed = "Crashed: %s (%s)",
+    .crashedUnknown = "Crashed (NTSTATUS 0x%08X)",
+    .cost = "CPU time: %0.3f s   peak memory: %0.1f MB",
+    .cpuTime = "CPU time: %0.3f s",
+    .peakMemory = "peak memory: %0.1f MB",
 
-    .overTime = "\nTime limit exceeded: the run took more than %0.3f s",
-    .overMemory = "\nMemory limit exceeded: the peak memory was above %0.1f MB",
-    .cannotMeasure = "\nCannot measure the peak memory: the memory limit was not kept",
+    .endedAtTime = "Time limit exceeded: ended at %.*f s, the limit",
+    .overTime = "Time limit exceeded: the run took more than %.*f s",
+    .endedAtMemory = "Memory limit exceeded: ended when its memory passed %.*f MB, the limit",
+    .overMemory = "Memory limit exceeded: the peak memory was above %.*f MB",
+    .cannotMeasure = "Cannot measure the peak memory: the memory limit was not kept",
 
     .signalWords = signals,
     .statusWords = statuses,
@@ -396,13 +418,15 @@ constexpr bool sameNames(std::span<const Words> one, std::span<const Words> othe
 
 // Every text of Texts; the size check below fails when one is added and not listed here.
 constexpr const char* Texts::*all[] = {
-    &Texts::banner, &Texts::usage, &Texts::options, &Texts::statuses, &Texts::version, &Texts::badValue,
+    &Texts::banner, &Texts::usage, &Texts::options, &Texts::statuses, &Texts::version, &Texts::seeHelp,
+    &Texts::badValue, &Texts::tooLarge, &Texts::missingValue, &Texts::secondsExample, &Texts::megabytesExample,
     &Texts::unknownOption, &Texts::writeError, &Texts::running, &Texts::report, &Texts::prompt,
     &Texts::cannotStart, &Texts::tooLong, &Texts::refusedForBatch, &Texts::carriageReturn, &Texts::lineFeed,
     &Texts::badSwitch, &Texts::tooLongForBatch, &Texts::refusedBatchPath,
     &Texts::noMemory, &Texts::cannotWait, &Texts::killedBy, &Texts::killedByUnnamed, &Texts::words,
     &Texts::coreDumped, &Texts::crashed, &Texts::crashedUnknown, &Texts::cost, &Texts::cpuTime,
-    &Texts::peakMemory, &Texts::overTime, &Texts::overMemory, &Texts::cannotMeasure,
+    &Texts::peakMemory, &Texts::endedAtTime, &Texts::overTime, &Texts::endedAtMemory, &Texts::overMemory,
+    &Texts::cannotMeasure,
 };
 static_assert(sizeof(Texts) == sizeof all / sizeof *all * sizeof(const char*) + 3 * sizeof(std::span<const int>),
               "a text of Texts is missing from texts_agree::all");

@@ -83,7 +83,7 @@ TEST(Faults, OutputThatIsClosedFullOrGoneNeitherStopsTheChildNorLosesItsCode)
     for (const Case& c : cases) {
         Launch launch(c.child, c.streams, western, c.inChild);
         EXPECT_EQ(launch.end(), c.status) << static_cast<int>(c.streams.out.kind) << " " << c.child[0];
-        const std::string killed = "\n程序被信号 13 (SIGPIPE) 终止: 向已无人读取的管道写入";
+        const std::string killed = "程序被信号 13 (SIGPIPE) 终止: 向已无人读取的管道写入\n";
         EXPECT_EQ(costIn(launch.err).before, c.status == 128 + SIGPIPE ? killed : "");
     }
 }
@@ -143,7 +143,7 @@ TEST(Faults, ACoreDumpIsSaidWhenTheSystemMadeOne)
     EXPECT_EQ(launch.end(), 134);
     const std::string core = WCOREDUMP(status) ? "，已生成核心转储" : "";
     EXPECT_EQ(costIn(launch.err).before,
-              shown("\n程序被信号 6 (SIGABRT) 终止: 程序调用 abort 中止 (如断言失败或未捕获的异常)" + core));
+              shown("程序被信号 6 (SIGABRT) 终止: 程序调用 abort 中止 (如断言失败或未捕获的异常)" + core + "\n"));
 }
 
 // Whatever a caller sends to ask for an end, the program gets it, and the launcher stays to

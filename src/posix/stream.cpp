@@ -10,6 +10,7 @@
 #include <initializer_list>
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "../compose.h"
@@ -72,6 +73,14 @@ bool say(Stream stream, const char* format, ...)
 }
 
 const char* whyWritingFailed() { return systemWords(writingFailed); }
+
+// One file description or not, the same file, pipe or terminal is one inode.
+bool errorSharesOutput()
+{
+    struct stat out {}, err {};
+    return fstat(STDOUT_FILENO, &out) == 0 && fstat(STDERR_FILENO, &err) == 0 && out.st_dev == err.st_dev &&
+           out.st_ino == err.st_ino;
+}
 
 void formatted(char* text, std::size_t size, const char* format, ...)
 {
