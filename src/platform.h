@@ -126,6 +126,17 @@ struct Refusal {
     unsigned length = 0, most = 0;
 };
 
+// What a program the system did not find was missing, where the system can tell (POSIX):
+// the program is there, and a file it needs is not (the interpreter its "#!" line names, or
+// the loader a program names); or, named without a folder and not on PATH, the program is in
+// the current folder, where the system does not look.
+struct Missing {
+    bool neededFile;
+    char interpreter[256];  // the file it needs, when its "#!" line names it, as written there
+                            // (a carriage return too); empty when it does not, or it is there
+    bool inCurrentFolder;
+};
+
 // The program while it runs, as the system follows it.
 struct Program;
 
@@ -133,6 +144,7 @@ struct Started {
     Start start;
     int reason;             // why not: the system's error number; for endAsked, the signal
     Refusal refusal;        // why it was refused
+    Missing missing;        // what it was missing, when it was not found
     double seconds;         // when it did not start, how long trying took
     Program* program;       // when it runs: until finishProgram
 };

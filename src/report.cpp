@@ -105,7 +105,7 @@ void sayRefusal(const Command& command, const Refusal& refusal)
     case Refusal::batchLineTooLong:
         formatted(reason, sizeof reason, refusal.kind == Refusal::lineTooLong ? texts.tooLong : texts.tooLongForBatch,
                   refusal.length, refusal.most);
-        say(Stream::err, texts.cannotStart, Utf8(command.arguments[0]).text(), reason);
+        say(Stream::err, wholeLine(texts.cannotStart).text(), Utf8(command.arguments[0]).text(), reason);
         return;
     case Refusal::batchPath:
         say(Stream::err, wholeLine(texts.refusedBatchPath).text(), Utf8(command.program).text());
@@ -119,6 +119,39 @@ void sayRefusal(const Command& command, const Refusal& refusal)
     case Refusal::none:
         return;
     }
+}
+
+// A program that is there but cannot start for want of a file it needs. The interpreter its
+// "#!" line names is shown as C writes a string, so that a control character in it shows:
+// the carriage return of a script saved with Windows line ends, which the system took for
+// part of the name.
+void sayNeededFile(const char* program, const Missing& missing)
+{
+    const char* const interpreter = missing.interpreter;
+    if (*interpreter == '\0') {
+        say(Stream::err, wholeLine(texts.cannotStart).text(), program, texts.neededFile);
+        return;
+    }
+    char shown[4 * sizeof missing.interpreter + 1];
+    char* to = shown;
+    for (const char* at = interpreter; *at != '\0'; ++at) {
+        const auto byte = static_cast<unsigned char>(*at);
+        if (byte == '\r') {
+            *to++ = '\\';
+            *to++ = 'r';
+        } else if (byte < 0x20 || byte == 0x7F) {
+            formatted(to, 5, "\\x%02X", byte);
+            to += 4;
+        } else {
+            *to++ = *at;
+        }
+    }
+    *to = '\0';
+    const bool windowsLineEnds = interpreter[std::strlen(interpreter) - 1] == '\r';
+    char reason[sizeof shown + 256];
+    formatted(reason, sizeof reason, Format(texts.noInterpreter).then(windowsLineEnds ? texts.windowsLineEnds : "").text(),
+              shown);
+    say(Stream::err, wholeLine(texts.cannotStart).text(), program, reason);
 }
 
 // The decimals a limit is shown with: those it was given with, so that 0.0005 s is no 0.000 s,
@@ -145,24 +178,34 @@ void sayWhyItDidNotRun(const Command& command, const ChildEnd& end)
         say(Stream::err, texts.cannotWait, words);
         return;
     }
+    const Utf8 program(command.arguments[0]);
+    if (end.missing.neededFile) {
+        sayNeededFile(program.text(), end.missing);
+        return;
+    }
+    if (end.missing.inCurrentFolder) {
+        say(Stream::err, Format(texts.cannotStart).then(texts.inCurrentFolder).then("\n").text(), program.text(), words,
+            program.text());
+        return;
+    }
     // Some of the system's words name the file they speak of as "%1" ("%1 is not a valid
     // Win32 application."): it is the program.
-    const Utf8 program(command.arguments[0]);
+    const Format cannotStart = wholeLine(texts.cannotStart);
     const char* const file = std::strstr(words, "%1");
     if (file == nullptr) {
-        say(Stream::err, texts.cannotStart, program.text(), words);
+        say(Stream::err, cannotStart.text(), program.text(), words);
         return;
     }
     const std::size_t before = static_cast<std::size_t>(file - words), name = std::strlen(program.text());
     char* const reason = static_cast<char*>(std::malloc(std::strlen(words) + name + 1));
     if (reason == nullptr) {
-        say(Stream::err, texts.cannotStart, program.text(), words);
+        say(Stream::err, cannotStart.text(), program.text(), words);
         return;
     }
     std::memcpy(reason, words, before);
     std::memcpy(reason + before, program.text(), name);
     std::memcpy(reason + before + name, file + 2, std::strlen(file + 2) + 1);
-    say(Stream::err, texts.cannotStart, program.text(), reason);
+    say(Stream::err, cannotStart.text(), program.text(), reason);
     std::free(reason);
 }
 

@@ -10,6 +10,7 @@ ChildEnd runWithin(Command& command, const Limits& limits)
     end.start = started.start;
     end.reason = started.reason;
     end.refusal = started.refusal;
+    end.missing = started.missing;
     end.seconds = started.seconds;
     if (started.program == nullptr) return end;
 

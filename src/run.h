@@ -28,6 +28,7 @@ struct ChildEnd {
     Start start;
     int reason;            // why it did not run, or why its end is not known (see Started)
     Refusal refusal;       // why it was refused
+    Missing missing;       // what it was missing, when it was not found
     Ending ending;         // how it ended, when it ran; its peak the largest figure known
     double seconds;        // from just before it was created until its end was seen
     Verdict verdict;

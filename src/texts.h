@@ -75,6 +75,10 @@ struct Texts {
     const char* report;           // the exit code, the same bits in hex, the seconds
     const char* prompt;
     const char* cannotStart;      // the program as given, why
+    const char* neededFile;       // why: the program is there, a file it needs is not
+    const char* noInterpreter;    // why: the interpreter its "#!" line names is not there
+    const char* windowsLineEnds;  // after that, when the name ends in a carriage return
+    const char* inCurrentFolder;  // after why, for a program in the current folder: its name
     const char* tooLong;          // the command line's length and the most the system takes, in characters
     const char* tooLongForBatch;  // the line's length and the most cmd reads, in characters
     const char* refusedForBatch;  // the argument's number, what it holds
@@ -206,7 +210,11 @@ inline constexpr Texts texts = {
     .running = "正在运行:",
     .report = "\n进程退出返回值 %d (0x%X)   运行时间 : %0.3f 秒",
     .prompt = "\n按任意键继续...\n",
-    .cannotStart = "无法启动 %s: %s\n",
+    .cannotStart = PIMBREL_COMMAND ": 无法启动 %s: %s",
+    .neededFile = "找不到运行它所需的文件 (解释器或加载器)",
+    .noInterpreter = "找不到它的解释器 \"%s\"",
+    .windowsLineEnds = " (#! 行末有回车符: 请用 LF 换行保存文件)",
+    .inCurrentFolder = " (要运行当前文件夹中的它: ./%s)",
     .tooLong = "命令行过长 (%u 个字符，最多 %u 个)",
     .tooLongForBatch = "命令行过长 (%u 个字符，批处理文件最多 %u 个)",
     .refusedForBatch = "无法安全地把参数 %d 传给批处理文件: 含有 %s",
@@ -336,7 +344,11 @@ inline constexpr Texts texts = {
     .running = "Running: ",
     .report = "\nProcess exited with return value %d (0x%X)   run time: %0.3f s",
     .prompt = "\nPress any key to continue...\n",
-    .cannotStart = "Cannot start %s: %s\n",
+    .cannotStart = PIMBREL_COMMAND ": cannot start %s: %s",
+    .neededFile = "a file it needs is missing (its interpreter or loader)",
+    .noInterpreter = "its interpreter \"%s\" is missing",
+    .windowsLineEnds = " (its #! line ends in a carriage return: save it with LF line endings)",
+    .inCurrentFolder = " (to run the one in this folder: ./%s)",
     .tooLong = "the command line is too long (%u characters, at most %u)",
     .tooLongForBatch = "the command line is too long (%u characters, at most %u for a batch file)",
     .refusedForBatch = "Cannot pass argument %d to a batch file safely: it holds %s",
@@ -421,7 +433,8 @@ constexpr const char* Texts::*all[] = {
     &Texts::banner, &Texts::usage, &Texts::options, &Texts::statuses, &Texts::version, &Texts::seeHelp,
     &Texts::badValue, &Texts::tooLarge, &Texts::missingValue, &Texts::secondsExample, &Texts::megabytesExample,
     &Texts::unknownOption, &Texts::writeError, &Texts::running, &Texts::report, &Texts::prompt,
-    &Texts::cannotStart, &Texts::tooLong, &Texts::refusedForBatch, &Texts::carriageReturn, &Texts::lineFeed,
+    &Texts::cannotStart, &Texts::neededFile, &Texts::noInterpreter, &Texts::windowsLineEnds, &Texts::inCurrentFolder,
+    &Texts::tooLong, &Texts::refusedForBatch, &Texts::carriageReturn, &Texts::lineFeed,
     &Texts::badSwitch, &Texts::tooLongForBatch, &Texts::refusedBatchPath,
     &Texts::noMemory, &Texts::cannotWait, &Texts::killedBy, &Texts::killedByUnnamed, &Texts::words,
     &Texts::coreDumped, &Texts::crashed, &Texts::crashedUnknown, &Texts::cost, &Texts::cpuTime,

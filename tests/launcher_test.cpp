@@ -410,11 +410,29 @@ TEST(Limits, ARunPastALimitIsEndedAndSaidAsAJudgeSaysIt)
     }
 }
 
+// A program that cannot start is said so, with why: on Linux, "not found" for a program that
+// is there is a file it needs that is not (a script saved with Windows line ends, whose
+// interpreter's name ends in a carriage return; a program whose loader is missing); a
+// program named without a folder that is not on PATH may be the one in the current folder.
 TEST(Running, AProgramThatCannotStartIsReportedWithTheShellsStatus)
 {
     Scratch scratch;
     const fs::path unrunnable = scratch.path / ("not-executable" + executableSuffix);
     std::fclose(std::fopen(unrunnable.c_str(), "w"));
+    if (!onWindows) {
+        fs::copy_file(helperFile("exit_with"), scratch.path / "hello");
+        std::ofstream(scratch.path / "crlf.sh") << "#!/bin/sh\r\necho ran\r\n";
+        std::ifstream program(helperFile("exit_with"), std::ios::binary);
+        std::string bytes(std::istreambuf_iterator<char>(program), {});
+        const std::string loader = "/lib64/ld-linux-x86-64.so.2";
+        const std::size_t at = bytes.find(loader);
+        ASSERT_NE(at, std::string::npos) << "no loader of x86-64 Linux named in " << helperFile("exit_with");
+        bytes[at + loader.size() - 1] = '9';
+        std::ofstream(scratch.path / "no-loader", std::ios::binary) << bytes;
+        for (const char* file : {"crlf.sh", "no-loader"}) fs::permissions(scratch.path / file, fs::perms::owner_all);
+    }
+    const fs::path before = fs::current_path();
+    fs::current_path(scratch.path);
     struct Case {
         std::string program;
         std::string reason;  // in the launcher's words on Linux; on Windows, the system's
@@ -430,14 +448,18 @@ TEST(Running, AProgramThatCannotStartIsReportedWithTheShellsStatus)
         {"no-such-program-on-the-path", "找不到文件或目录", 127, "7F"},
         {unrunnable.string(), "没有权限", 126, "7E"},
         {scratch.path.string(), "是一个目录", 126, "7E"},
+        {"hello", "找不到文件或目录 (要运行当前文件夹中的它: ./hello)", 127, "7F"},
+        {"./crlf.sh", "找不到它的解释器 \"/bin/sh\\r\" (#! 行末有回车符: 请用 LF 换行保存文件)", 127, "7F"},
+        {"./no-loader", "找不到运行它所需的文件 (解释器或加载器)", 127, "7F"},
     };
     for (const Case& c : cases) {
         const Outcome run = runLauncher({c.program, "x"});
-        EXPECT_EQ(run.err, shown("无法启动 " + c.program + ": " + c.reason + "\n")) << c.program;
+        EXPECT_EQ(run.err, shown(usageName + ": 无法启动 " + c.program + ": " + c.reason + "\n")) << c.program;
         EXPECT_EQ(run.status, c.status) << c.program;
         EXPECT_EQ(withoutTime(run.out), running(c.program + " x ") +
                                             report(std::to_string(c.status), c.hex));
     }
+    fs::current_path(before);
 }
 
 // The system takes 32,767 characters in a command line, the terminator included, and the
@@ -522,7 +544,7 @@ TEST(CommandLine, ABatchFileGetsEachArgumentAsGivenAndRunsNoneOfThem)
         // %* handed on: the program gets the folder whole, its last backslash too.
         {{"C:\\my dir\\", "z"}, 0, "\narg:" + hex("C:\\my dir\\") + "\narg:7a\n", "wrap.bat"},
         {{std::string(fits, 'x')}, 4, "all=[" + std::string(fits, 'x') + " z]\n"},
-        {{std::string(fits + 1, 'x')}, 126, "无法启动 show.bat: 命令行过长 (8192 个字符，批处理文件最多 8191 个)\n"},
+        {{std::string(fits + 1, 'x')}, 126, "Pimbrel.exe: 无法启动 show.bat: 命令行过长 (8192 个字符，批处理文件最多 8191 个)\n"},
     };
     for (const Case& c : cases) {
         Words words{c.program};

@@ -293,7 +293,7 @@ TEST(Report, NamesTheProgram)
     end.reason = 2;
     err.clear();
     sayWhyItDidNotRun(command, end);
-    EXPECT_EQ(err, "无法启动 C:\\a b\\x.exe: C:\\a b\\x.exe is not a valid Win32 application.\n");
+    EXPECT_EQ(err, "pimbrel: 无法启动 C:\\a b\\x.exe: C:\\a b\\x.exe is not a valid Win32 application.\n");
 }
 
 // The options before the program, and the environment for an IDE whose command line cannot
