@@ -2,7 +2,6 @@
 // took, and keeps the window open until a key is pressed.
 
 #include <cstdint>
-#include <initializer_list>
 
 #include "options.h"
 #include "platform.h"
@@ -25,25 +24,13 @@ ChildEnd execute_command(Command& command, const Limits& limits)
 
 namespace {
 
-// Whether a language or locale's name is of this language: "en", "en_US.UTF-8", "en:zh".
-bool ofLanguage(const ArgChar* name, const char* language)
-{
-    const ArgChar* rest = nullptr;
-    if (name == nullptr || !is(name, language, &rest)) return false;
-    for (const char end : {'\0', '_', '.', '@', ':', '-'}) {
-        if (*rest == static_cast<ArgChar>(end)) return true;
-    }
-    return false;
-}
-
-// English for those who ask for it, by PIMBREL_LANG, or on a system whose locale says which
-// language the user reads, by that; for everyone else the launcher's own language, Chinese,
-// which is also what whatever reads its output expects.
+// Speaks the user's language (see languageFor). A PIMBREL_LANG that names none of the
+// launcher's is a mistake to say, once, in the language chosen, rather than to pass over.
 void speakTheUsersLanguage()
 {
-    const ArgChar* asked = setting("PIMBREL_LANG");
-    if (!ofLanguage(asked, "en") && !ofLanguage(asked, "zh")) asked = messagesLocale();
-    if (ofLanguage(asked, "en")) texts = english::texts;
+    const ArgChar* const asked = setting("PIMBREL_LANG");
+    if (languageFor(asked, usersLanguages()) == Language::english) texts = english::texts;
+    if (asked != nullptr && *asked != 0 && !speaks(asked)) say(Stream::err, texts.badLanguage, Utf8(asked).text());
 }
 
 // The help and the version end as GNU tools end them: a reader that could not take them

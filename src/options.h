@@ -2,8 +2,12 @@
 
 // What the launcher is asked before the program: its own words, limits for practice as a
 // contest judge sets them, and a UTF-8 console for the program, from options in GNU form or,
-// for an IDE whose command line cannot be changed, from the environment (options win).
+// for an IDE whose command line cannot be changed, from the environment (options win); and
+// the language it speaks.
 
+#include <initializer_list>
+
+#include "platform.h"
 #include "run.h"
 
 struct Options {
@@ -142,4 +146,37 @@ inline Options readOptions(int argc, ArgChar* const* argv)
         }
     }
     return options;
+}
+
+// Whether a language or locale's name is of this language: "en", "en_US.UTF-8", "en:zh".
+inline bool ofLanguage(const ArgChar* name, const char* language)
+{
+    const ArgChar* rest = nullptr;
+    if (name == nullptr || !is(name, language, &rest)) return false;
+    for (const char end : {'\0', '_', '.', '@', ':', '-'}) {
+        if (*rest == static_cast<ArgChar>(end)) return true;
+    }
+    return false;
+}
+
+enum class Language { chinese, english };
+
+// Whether PIMBREL_LANG names a language the launcher speaks.
+inline bool speaks(const ArgChar* asked) { return ofLanguage(asked, "en") || ofLanguage(asked, "zh"); }
+
+// The language of the messages: the one PIMBREL_LANG asks for; else, as gettext walks
+// LANGUAGE, the first the user prefers that the launcher speaks, where C (the programs' own
+// messages) stops the walk; else the locale's. English for those who read it; for everyone
+// else the launcher's own language, Chinese, which is also what whatever reads its output
+// expects.
+inline Language languageFor(const ArgChar* asked, const UsersLanguages& users)
+{
+    if (speaks(asked)) return ofLanguage(asked, "en") ? Language::english : Language::chinese;
+    for (const ArgChar* at = users.preferred; at != nullptr && *at != 0;) {
+        if (ofLanguage(at, "en")) return Language::english;
+        if (ofLanguage(at, "zh") || ofLanguage(at, "C") || ofLanguage(at, "POSIX")) return Language::chinese;
+        while (*at != 0 && *at != ':') ++at;
+        if (*at == ':') ++at;
+    }
+    return ofLanguage(users.locale, "en") ? Language::english : Language::chinese;
 }

@@ -78,9 +78,15 @@ const char* signalName(int signal);
 // A setting from the environment, in the form arguments come in; null when it is not set.
 const ArgChar* setting(const char* name);
 
-// The locale the user reads messages in, where the system has one apart from the launcher's
-// own settings (LANGUAGE, LC_ALL, LC_MESSAGES, LANG, the first set); null where it has none.
-const ArgChar* messagesLocale();
+// The languages the user reads messages in, where the system says so apart from the
+// launcher's own settings: those they prefer, in order, as LANGUAGE lists them ("fr:en"),
+// and the locale of messages (LC_ALL, LC_MESSAGES, LANG, the first set); each null where
+// the system has none.
+struct UsersLanguages {
+    const ArgChar* preferred;
+    const ArgChar* locale;
+};
+UsersLanguages usersLanguages();
 
 // The command ------------------------------------------------------------------------
 

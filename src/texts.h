@@ -68,6 +68,7 @@ struct Texts {
     const char* megabytesExample;
     const char* badSwitch;      // the variable's name, the value given: neither 1 nor 0
     const char* unknownOption;  // the option given
+    const char* badLanguage;    // PIMBREL_LANG's value, which names no language of the launcher's
     const char* writeError;     // why the help or the version could not be written
 
     // A run.
@@ -205,6 +206,7 @@ inline constexpr Texts texts = {
     .megabytesExample = "256",
     .badSwitch = PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为 1 或 0)\n",
     .unknownOption = PIMBREL_COMMAND ": 未知的选项: %s (见 " PIMBREL_COMMAND " --help)\n",
+    .badLanguage = PIMBREL_COMMAND ": PIMBREL_LANG 的值无效: \"%s\" (应为 en 或 zh)，未采用\n",
     .writeError = PIMBREL_COMMAND ": 写入错误: %s\n",
 
     .running = "正在运行:",
@@ -339,6 +341,7 @@ inline constexpr Texts texts = {
     .megabytesExample = "256",
     .badSwitch = PIMBREL_COMMAND ": invalid value for %s: \"%s\" (1 or 0 is expected)\n",
     .unknownOption = PIMBREL_COMMAND ": unknown option: %s (see " PIMBREL_COMMAND " --help)\n",
+    .badLanguage = PIMBREL_COMMAND ": invalid value for PIMBREL_LANG: \"%s\" (en or zh is expected), not used\n",
     .writeError = PIMBREL_COMMAND ": write error: %s\n",
 
     .running = "Running: ",
@@ -432,7 +435,7 @@ constexpr bool sameNames(std::span<const Words> one, std::span<const Words> othe
 constexpr const char* Texts::*all[] = {
     &Texts::banner, &Texts::usage, &Texts::options, &Texts::statuses, &Texts::version, &Texts::seeHelp,
     &Texts::badValue, &Texts::tooLarge, &Texts::missingValue, &Texts::secondsExample, &Texts::megabytesExample,
-    &Texts::unknownOption, &Texts::writeError, &Texts::running, &Texts::report, &Texts::prompt,
+    &Texts::unknownOption, &Texts::badLanguage, &Texts::writeError, &Texts::running, &Texts::report, &Texts::prompt,
     &Texts::cannotStart, &Texts::neededFile, &Texts::noInterpreter, &Texts::windowsLineEnds, &Texts::inCurrentFolder,
     &Texts::tooLong, &Texts::refusedForBatch, &Texts::carriageReturn, &Texts::lineFeed,
     &Texts::badSwitch, &Texts::tooLongForBatch, &Texts::refusedBatchPath,

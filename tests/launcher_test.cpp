@@ -107,6 +107,7 @@ TEST(Usage, MessagesFollowTheUsersLanguage)
     struct Case {
         Words variables;
         bool english, onWindows;
+        bool warned = false;  // PIMBREL_LANG names no language of the launcher's: said, in the one chosen
     };
     const Case cases[] = {
         {{"LC_ALL=C"}, false, false},
@@ -115,6 +116,8 @@ TEST(Usage, MessagesFollowTheUsersLanguage)
         {{"LC_ALL=en_US.UTF-8"}, true, false},
         {{"LANG=en_GB.UTF-8"}, true, false},
         {{"LANGUAGE=en", "LANG=zh_CN.UTF-8"}, true, false},
+        {{"LANG=zh_CN.UTF-8", "LANGUAGE=fr:en"}, true, false},
+        {{"LC_ALL=en_US.UTF-8", "PIMBREL_LANG=fr"}, true, false, true},
         {{"LC_ALL=en_US.UTF-8", "PIMBREL_LANG=zh"}, false, false},
         {{"LC_ALL=zh_CN.UTF-8", "PIMBREL_LANG=en"}, true, true},
     };
@@ -126,15 +129,18 @@ TEST(Usage, MessagesFollowTheUsersLanguage)
         EXPECT_EQ(launch.end(), 3);
         const bool english = onWindows ? c.onWindows : c.english;
         const std::string row = c.variables.back();
+        const std::string warning = !c.warned ? ""
+                                    : english ? usageName + ": invalid value for PIMBREL_LANG: \"fr\" (en or zh is expected), not used\n"
+                                              : usageName + ": PIMBREL_LANG 的值无效: \"fr\" (应为 en 或 zh)，未采用\n";
         if (english) {
             EXPECT_TRUE(launch.out.starts_with("Running: ")) << row << ": " << launch.out;
             EXPECT_NE(launch.out.find(written("\nProcess exited with return value 3 (0x3)   run time: ")), std::string::npos)
                 << row << ": " << launch.out;
             EXPECT_TRUE(launch.out.ends_with(written(" s\nPress any key to continue...\n"))) << row;
-            EXPECT_TRUE(launch.err.starts_with(written("CPU time: "))) << row << ": " << launch.err;
+            EXPECT_TRUE(launch.err.starts_with(written(warning + "CPU time: "))) << row << ": " << launch.err;
         } else {
             EXPECT_TRUE(withoutTime(launch.out).ends_with(report("3", "3"))) << row << ": " << launch.out;
-            EXPECT_EQ(costIn(launch.err).before, "") << row;
+            EXPECT_EQ(costIn(launch.err).before, shown(warning)) << row;
         }
     }
 }

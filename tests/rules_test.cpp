@@ -349,4 +349,33 @@ TEST(Options, AreReadBeforeTheProgramAndTheEnvironmentStandsInForThem)
     environment.clear();
 }
 
+// PIMBREL_LANG first, when it names a language of the launcher's; then the user's languages
+// in order, as gettext walks LANGUAGE, where C stops the walk; then the locale.
+TEST(Options, TheLanguageIsTheFirstTheUserAsksForThatTheLauncherSpeaks)
+{
+    struct Case {
+        const char *asked, *preferred, *locale;
+        Language language;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, nullptr, Language::chinese},
+        {nullptr, nullptr, "en_US.UTF-8", Language::english},
+        {nullptr, nullptr, "C.UTF-8", Language::chinese},
+        {"en", nullptr, "zh_CN.UTF-8", Language::english},
+        {"zh", "en", "en_US.UTF-8", Language::chinese},
+        {"fr", nullptr, "en_GB.UTF-8", Language::english},
+        {nullptr, "fr:en", "zh_CN.UTF-8", Language::english},
+        {nullptr, "fr:zh_TW:en", "en_US.UTF-8", Language::chinese},
+        {nullptr, "fr:C:en", "en_US.UTF-8", Language::chinese},
+        {nullptr, "fr:de", "en_US.UTF-8", Language::english},
+        {nullptr, "english", "zh_CN.UTF-8", Language::chinese},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(languageFor(c.asked, {c.preferred, c.locale}), c.language)
+            << (c.asked ? c.asked : "-") << " " << (c.preferred ? c.preferred : "-") << " " << (c.locale ? c.locale : "-");
+    }
+    EXPECT_TRUE(speaks("en_US"));
+    EXPECT_FALSE(speaks("fr"));
+}
+
 }  // namespace

@@ -119,13 +119,15 @@ void sayCommandLine(Stream stream, const Command& command)
 
 const char* setting(const char* name) { return std::getenv(name); }
 
-const char* messagesLocale()
+UsersLanguages usersLanguages()
 {
-    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* const value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return value;
+    const auto set = [](const char* value) { return value != nullptr && *value != '\0' ? value : nullptr; };
+    UsersLanguages languages{set(std::getenv("LANGUAGE")), nullptr};
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        languages.locale = set(std::getenv(name));
+        if (languages.locale != nullptr) break;
     }
-    return nullptr;
+    return languages;
 }
 
 Utf8::Utf8(const char* text) : text_(text) {}
