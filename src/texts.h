@@ -4,7 +4,9 @@
 // those who ask for it. Terminals of POSIX systems read it as it is. On Windows it goes to
 // a console as characters, whatever the console's code page, and to a file or pipe as GBK
 // (code page 936), the bytes that whatever captures the launcher's output has always read.
-// Where a text is a printf format, its comment names what fills it.
+// Where a text is a printf format, its comment names what fills it. A line that says what
+// went wrong starts with the launcher's name, as GNU tools' lines do; the lines of the
+// report do not.
 
 #include <cstdint>
 #include <cstddef>
@@ -119,11 +121,11 @@ namespace chinese {
 inline constexpr SignalWords signals[] = {
     {"SIGSEGV", "段错误，非法的内存访问"},
     {"SIGBUS", "总线错误，非法的内存访问"},
-    {"SIGABRT", "程序调用 abort 中止 (如断言失败或未捕获的异常)"},
+    {"SIGABRT", "abort 中止，如断言失败、异常未捕获"},
     {"SIGFPE", "算术错误 (如整数除以零)"},
     {"SIGILL", "非法指令"},
     {"SIGTRAP", "断点或跟踪陷阱"},
-    {"SIGKILL", "被强制结束 (如内存不足时被系统结束)"},
+    {"SIGKILL", "被强制结束 (如 kill -9 或内存不足)"},
     {"SIGTERM", "被请求结束"},
     {"SIGINT", "被 Ctrl-C 中断"},
     {"SIGQUIT", "被 Ctrl-\\ 中断"},
@@ -150,7 +152,7 @@ inline constexpr StatusWords statuses[] = {
     {0x80000003, "STATUS_BREAKPOINT", "断点"},
     {0xC0000135, "STATUS_DLL_NOT_FOUND", "找不到程序需要的 DLL"},
     {0xC0000139, "STATUS_ENTRYPOINT_NOT_FOUND", "DLL 中找不到程序需要的入口点"},
-    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "程序或 DLL 的格式不对 (如 32 位与 64 位混用)"},
+    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "程序或 DLL 格式不对，如 32/64 位混用"},
     {0xC0000142, "STATUS_DLL_INIT_FAILED", "DLL 初始化失败"},
     {0xC0000017, "STATUS_NO_MEMORY", "内存不足"},
 };
@@ -219,12 +221,12 @@ inline constexpr Texts texts = {
     .inCurrentFolder = " (要运行当前文件夹中的它: ./%s)",
     .tooLong = "命令行过长 (%u 个字符，最多 %u 个)",
     .tooLongForBatch = "命令行过长 (%u 个字符，批处理文件最多 %u 个)",
-    .refusedForBatch = "无法安全地把参数 %d 传给批处理文件: 含有 %s",
-    .refusedBatchPath = "无法安全地运行批处理文件 %s: 它的路径含有 \"%%\"",
+    .refusedForBatch = PIMBREL_COMMAND ": 无法安全地把参数 %d 传给批处理文件: 含有 %s",
+    .refusedBatchPath = PIMBREL_COMMAND ": 无法安全地运行批处理文件 %s: 它的路径含有 \"%%\"",
     .carriageReturn = "回车符",
     .lineFeed = "换行符",
-    .noMemory = "无法分配命令行: 内存不足\n",
-    .cannotWait = "无法等待程序结束: %s\n",
+    .noMemory = PIMBREL_COMMAND ": 无法分配命令行: 内存不足\n",
+    .cannotWait = PIMBREL_COMMAND ": 无法等待程序结束: %s\n",
 
     .killedBy = "程序被信号 %d (%s) 终止",
     .killedByUnnamed = "程序被信号 %d 终止",
@@ -252,18 +254,18 @@ inline constexpr Texts texts = {
 namespace english {
 
 inline constexpr SignalWords signals[] = {
-    {"SIGSEGV", "segmentation fault, an invalid memory access"},
+    {"SIGSEGV", "segfault, an invalid memory access"},
     {"SIGBUS", "bus error, an invalid memory access"},
-    {"SIGABRT", "the program called abort (a failed assertion or an uncaught exception, say)"},
-    {"SIGFPE", "arithmetic error (an integer division by zero, say)"},
+    {"SIGABRT", "abort: a failed assert or exception"},
+    {"SIGFPE", "arithmetic error, as in division by 0"},
     {"SIGILL", "illegal instruction"},
     {"SIGTRAP", "breakpoint or trace trap"},
-    {"SIGKILL", "killed (by the system when memory ran out, say)"},
+    {"SIGKILL", "killed (kill -9, or out of memory)"},
     {"SIGTERM", "asked to end"},
     {"SIGINT", "interrupted by Ctrl-C"},
     {"SIGQUIT", "interrupted by Ctrl-\\"},
     {"SIGHUP", "the terminal hung up"},
-    {"SIGPIPE", "wrote into a pipe that nobody reads any more"},
+    {"SIGPIPE", "wrote to a pipe that nobody reads"},
     {"SIGXCPU", "CPU time limit exceeded"},
     {"SIGXFSZ", "file size limit exceeded"},
     {"SIGSYS", "bad system call"},
@@ -271,7 +273,7 @@ inline constexpr SignalWords signals[] = {
 
 inline constexpr StatusWords statuses[] = {
     {0xC0000005, "STATUS_ACCESS_VIOLATION", "access violation, an invalid memory access"},
-    {0xC00000FD, "STATUS_STACK_OVERFLOW", "stack overflow (too deep a recursion, say)"},
+    {0xC00000FD, "STATUS_STACK_OVERFLOW", "stack overflow, as from too deep a recursion"},
     {0xC0000094, "STATUS_INTEGER_DIVIDE_BY_ZERO", "integer division by zero"},
     {0xC0000095, "STATUS_INTEGER_OVERFLOW", "integer overflow"},
     {0xC000008C, "STATUS_ARRAY_BOUNDS_EXCEEDED", "array index out of bounds"},
@@ -279,13 +281,13 @@ inline constexpr StatusWords statuses[] = {
     {0xC0000090, "STATUS_FLOAT_INVALID_OPERATION", "invalid floating-point operation"},
     {0xC000001D, "STATUS_ILLEGAL_INSTRUCTION", "illegal instruction"},
     {0xC0000096, "STATUS_PRIVILEGED_INSTRUCTION", "privileged instruction"},
-    {0xC0000409, "STATUS_STACK_BUFFER_OVERRUN", "stack buffer overrun, or the program ended itself at once"},
+    {0xC0000409, "STATUS_STACK_BUFFER_OVERRUN", "stack buffer overrun, or a fail-fast exit"},
     {0xC0000374, "STATUS_HEAP_CORRUPTION", "heap corruption"},
     {0xC000013A, "STATUS_CONTROL_C_EXIT", "interrupted by Ctrl-C"},
     {0x80000003, "STATUS_BREAKPOINT", "breakpoint"},
     {0xC0000135, "STATUS_DLL_NOT_FOUND", "a DLL the program needs was not found"},
-    {0xC0000139, "STATUS_ENTRYPOINT_NOT_FOUND", "an entry point the program needs is missing from a DLL"},
-    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "the program or a DLL has the wrong format (32 and 64 bits mixed, say)"},
+    {0xC0000139, "STATUS_ENTRYPOINT_NOT_FOUND", "a DLL lacks a function the program needs"},
+    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "wrong program or DLL format (32/64-bit?)"},
     {0xC0000142, "STATUS_DLL_INIT_FAILED", "a DLL failed to initialise"},
     {0xC0000017, "STATUS_NO_MEMORY", "out of memory"},
 };
@@ -302,7 +304,7 @@ inline constexpr ErrorWords errors[] = {
     {"ETXTBSY", "the file is being written, and cannot run"},
     {"EISDIR", "is a directory"},
     {"EPERM", "operation not permitted"},
-    {"ENOSPC", "no space left on the device"},
+    {"ENOSPC", "no space left on device"},
     {"EBADF", "the file is closed"},
     {"EIO", "input/output error"},
 };
@@ -311,7 +313,7 @@ inline constexpr Texts texts = {
     .banner = "Tavrune IDE program runner - made by Oltmera",
     .usage = "Usage: " PIMBREL_COMMAND " <EXE path> <arguments ...>",
     .options = "\nOptions (before the program):\n"
-        "  --time-limit=SECONDS   end the program and all it started after SECONDS: 1, 0.5\n"
+        "  --time-limit=SECONDS   end the program and its children after SECONDS: 1, 0.5\n"
         "  --memory-limit=MB      end it when its peak memory passes MB, of 1048576 bytes\n"
         PIMBREL_ON_WINDOWS("  --utf8-console         run the program on a UTF-8 console (code page 65001):\n"
                            "                         for a program that prints UTF-8 text\n",
@@ -329,7 +331,7 @@ inline constexpr Texts texts = {
     .statuses = "\nExit status: the program's own, unless\n"
         "  1      no program was named\n"
         "  124    the program passed its time or memory limit\n"
-        "  125    a usage error, or the launcher itself failed (out of memory, say)\n"
+        "  125    a usage error, or the launcher itself failed, as for want of memory\n"
         "  126    the program could not be started\n"
         "  127    the program was not found\n" PIMBREL_SIGNAL_STATUS("the program was killed by signal N"),
     .version = "pimbrel " PIMBREL_VERSION "\n",
@@ -354,12 +356,12 @@ inline constexpr Texts texts = {
     .inCurrentFolder = " (to run the one in this folder: ./%s)",
     .tooLong = "the command line is too long (%u characters, at most %u)",
     .tooLongForBatch = "the command line is too long (%u characters, at most %u for a batch file)",
-    .refusedForBatch = "Cannot pass argument %d to a batch file safely: it holds %s",
-    .refusedBatchPath = "Cannot run the batch file %s safely: its path holds \"%%\"",
+    .refusedForBatch = PIMBREL_COMMAND ": cannot pass argument %d to a batch file safely: it holds %s",
+    .refusedBatchPath = PIMBREL_COMMAND ": cannot run the batch file %s safely: its path holds \"%%\"",
     .carriageReturn = "a carriage return",
     .lineFeed = "a line feed",
-    .noMemory = "Cannot allocate the command line: out of memory\n",
-    .cannotWait = "Cannot wait for the program to end: %s\n",
+    .noMemory = PIMBREL_COMMAND ": cannot allocate the command line: out of memory\n",
+    .cannotWait = PIMBREL_COMMAND ": cannot wait for the program to end: %s\n",
 
     .killedBy = "Killed by signal %d (%s)",
     .killedByUnnamed = "Killed by signal %d",

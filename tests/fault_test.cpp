@@ -142,8 +142,7 @@ TEST(Faults, ACoreDumpIsSaidWhenTheSystemMadeOne)
     Launch launch({helper("exit_with"), "abort"}, {}, western, dumpHere);
     EXPECT_EQ(launch.end(), 134);
     const std::string core = WCOREDUMP(status) ? "，已生成核心转储" : "";
-    EXPECT_EQ(costIn(launch.err).before,
-              shown("程序被信号 6 (SIGABRT) 终止: 程序调用 abort 中止 (如断言失败或未捕获的异常)" + core + "\n"));
+    EXPECT_EQ(costIn(launch.err).before, shown("程序被信号 6 (SIGABRT) 终止: abort 中止，如断言失败、异常未捕获" + core + "\n"));
 }
 
 // Whatever a caller sends to ask for an end, the program gets it, and the launcher stays to

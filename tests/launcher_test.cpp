@@ -229,9 +229,9 @@ TEST(Running, EndsWithTheChildsExitCodeAndSaysInWordsWhatEndedACrash)
     } : std::vector<Case>{
         // Killed by a signal: 128 + its number, as the shells report it.
         {{"null"}, 139, "139", "8B", "程序被信号 11 (SIGSEGV) 终止: 段错误，非法的内存访问\n"},
-        {{"abort"}, 134, "134", "86", "程序被信号 6 (SIGABRT) 终止: 程序调用 abort 中止 (如断言失败或未捕获的异常)\n"},
+        {{"abort"}, 134, "134", "86", "程序被信号 6 (SIGABRT) 终止: abort 中止，如断言失败、异常未捕获\n"},
         {{"divide"}, 136, "136", "88", "程序被信号 8 (SIGFPE) 终止: 算术错误 (如整数除以零)\n"},
-        {{"signal", "9"}, 137, "137", "89", "程序被信号 9 (SIGKILL) 终止: 被强制结束 (如内存不足时被系统结束)\n"},
+        {{"signal", "9"}, 137, "137", "89", "程序被信号 9 (SIGKILL) 终止: 被强制结束 (如 kill -9 或内存不足)\n"},
         {{"signal", "40"}, 168, "168", "A8", "程序被信号 40 终止\n"},
     };
     cases.insert(cases.end(), own.begin(), own.end());
@@ -534,9 +534,9 @@ TEST(CommandLine, ABatchFileGetsEachArgumentAsGivenAndRunsNoneOfThem)
         {{"!PATH!"}, 4, "first=[!PATH!]"},
         {{""}, 4, "first=[]\n[\"\"] [z]"},
         {{"#$*+-./:?@\\_09AZaz", "運"}, 4, "all=[#$*+-./:?@\\_09AZaz 運]"},
-        {{"x\\\"&echo INJECTED"}, 126, "无法安全地把参数 1 传给批处理文件: 含有 \"\"\"\n"},
-        {{"%PATH%"}, 126, "无法安全地把参数 1 传给批处理文件: 含有 \"%\"\n"},
-        {{"z", "line\nfeed"}, 126, "无法安全地把参数 2 传给批处理文件: 含有 换行符\n"},
+        {{"x\\\"&echo INJECTED"}, 126, "Pimbrel.exe: 无法安全地把参数 1 传给批处理文件: 含有 \"\"\"\n"},
+        {{"%PATH%"}, 126, "Pimbrel.exe: 无法安全地把参数 1 传给批处理文件: 含有 \"%\"\n"},
+        {{"z", "line\nfeed"}, 126, "Pimbrel.exe: 无法安全地把参数 2 传给批处理文件: 含有 换行符\n"},
         // Found by a name that the file system shortens, it is a batch file all the same.
         {{"R&ver", "a>created.txt"}, 4, "first=[R&ver]\n[\"R&ver\"] [\"a>created.txt\"]", "show.bat."},
         {{"R&ver", "a>created.txt"}, 4, "first=[R&ver]\n[\"R&ver\"] [\"a>created.txt\"]", "show.bat "},
@@ -545,7 +545,7 @@ TEST(CommandLine, ABatchFileGetsEachArgumentAsGivenAndRunsNoneOfThem)
         {{"R&ver"}, 4, "first=[R&ver]\n[\"R&ver\"] [z]", "md\\show.bat"},
         {{"R&ver"}, 4, "first=[R&ver]\n[\"R&ver\"] [z]", "echo\\show.bat"},
         {{"R&ver"}, 4, "first=[R&ver]\n[\"R&ver\"] [z]", "@at\\show.bat"},
-        {{"x"}, 126, "无法安全地运行批处理文件 " + launcherName(scratch.path / "100%" / "show.bat") + ": 它的路径含有 \"%\"\n",
+        {{"x"}, 126, "Pimbrel.exe: 无法安全地运行批处理文件 " + launcherName(scratch.path / "100%" / "show.bat") + ": 它的路径含有 \"%\"\n",
          "100%\\show.bat"},
         // %* handed on: the program gets the folder whole, its last backslash too.
         {{"C:\\my dir\\", "z"}, 0, "\narg:" + hex("C:\\my dir\\") + "\narg:7a\n", "wrap.bat"},

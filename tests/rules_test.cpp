@@ -378,4 +378,50 @@ TEST(Options, TheLanguageIsTheFirstTheUserAsksForThatTheLauncherSpeaks)
     EXPECT_FALSE(speaks("fr"));
 }
 
+// How many columns a line takes on a terminal: two for a wide character (Chinese).
+std::size_t columns(const std::string& line)
+{
+    std::size_t width = 0;
+    for (std::size_t at = 0; at < line.size();) {
+        const auto lead = static_cast<unsigned char>(line[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t point = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        for (std::size_t i = 1; i < length && at + i < line.size(); ++i) point = point << 6 | (line[at + i] & 0x3F);
+        const bool wide = (point >= 0x1100 && point <= 0x115F) || (point >= 0x2E80 && point <= 0xA4CF) ||
+                          (point >= 0xAC00 && point <= 0xD7A3) || (point >= 0xF900 && point <= 0xFAFF) ||
+                          (point >= 0xFE30 && point <= 0xFE4F) || (point >= 0xFF00 && point <= 0xFF60) ||
+                          (point >= 0xFFE0 && point <= 0xFFE6);
+        width += wide ? 2 : 1;
+        at += length;
+    }
+    return width;
+}
+
+// The help, and every line that says how a program ended, fit a terminal of 80 columns, in
+// both languages: a signal's with a number of two digits and a core dump.
+TEST(Texts, TheHelpAndEveryEndingFitEightyColumns)
+{
+    for (const Texts& language : {chinese::texts, english::texts}) {
+        char line[1024];
+        std::vector<std::string> lines;
+        std::snprintf(line, sizeof line, "%s\n%s\n%s%s", language.usage, language.banner, language.options,
+                      language.statuses);
+        for (std::string_view help = line; !help.empty();) {
+            const std::size_t end = std::min(help.find('\n'), help.size());
+            lines.emplace_back(help.substr(0, end));
+            help.remove_prefix(std::min(end + 1, help.size()));
+        }
+        const std::string killedBy = std::string(language.killedBy) + language.words + "%s";
+        for (const SignalWords& signal : language.signalWords) {
+            std::snprintf(line, sizeof line, killedBy.c_str(), 31, signal.name, signal.words, language.coreDumped);
+            lines.emplace_back(line);
+        }
+        for (const StatusWords& status : language.statusWords) {
+            std::snprintf(line, sizeof line, language.crashed, status.words, status.name);
+            lines.emplace_back(line);
+        }
+        for (const std::string& each : lines) EXPECT_LE(columns(each), 80U) << each;
+    }
+}
+
 }  // namespace
