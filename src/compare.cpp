@@ -43,7 +43,7 @@ std::size_t agreeing(const char* one, const char* other, std::size_t size)
 
 }  // namespace
 
-bool readNumber(const char* text, std::size_t length, double& value)
+bool readsAsNumber(const char* text, std::size_t length, double& value)
 {
     const char* at = text;
     const char* const end = text + length;
@@ -315,7 +315,7 @@ void Comparison::finishToken()
     if (sameSoFar_ && outputLength_ == answerLength_) return;
     double mine = 0, theirs = 0;
     const bool numbers = outputLength_ <= sizeof outputWord_ && answerLength_ <= sizeof answerWord_ &&
-                         readNumber(outputWord_, outputLength_, mine) && readNumber(answerWord_, answerLength_, theirs);
+                         readsAsNumber(outputWord_, outputLength_, mine) && readsAsNumber(answerWord_, answerLength_, theirs);
     const double difference = magnitude(mine - theirs);
     if (numbers && (difference <= floatError_ || difference <= floatError_ * magnitude(theirs))) return;
     // The rest of the answer's line is shown with it.

@@ -104,7 +104,7 @@ private:
 
 // Whether a word reads as a decimal number (-1, 2.50, .5, 1e-9), and its value. Read here,
 // not by strtod, which follows the locale and would bring mingw's own into the Windows exe.
-bool readNumber(const char* text, std::size_t length, double& value);
+bool readsAsNumber(const char* text, std::size_t length, double& value);
 
 // Whether one name comes before another in natural order, as a person sorts them: runs of
 // digits compare as numbers, so that 2 comes before 10.

@@ -2,7 +2,6 @@
 // took, and keeps the window open until a key is pressed.
 
 #include <cstdint>
-#include <initializer_list>
 
 #include "judge.h"
 #include "options.h"
@@ -26,25 +25,13 @@ ChildEnd execute_command(Command& command, const Limits& limits, const Plumbing&
 
 namespace {
 
-// Whether a language or locale's name is of this language: "en", "en_US.UTF-8", "en:zh".
-bool ofLanguage(const ArgChar* name, const char* language)
-{
-    const ArgChar* rest = nullptr;
-    if (name == nullptr || !is(name, language, &rest)) return false;
-    for (const char end : {'\0', '_', '.', '@', ':', '-'}) {
-        if (*rest == static_cast<ArgChar>(end)) return true;
-    }
-    return false;
-}
-
-// English for those who ask for it, by PIMBREL_LANG, or on a system whose locale says which
-// language the user reads, by that; for everyone else the launcher's own language, Chinese,
-// which is also what whatever reads its output expects.
+// Speaks the user's language (see languageFor). A PIMBREL_LANG that names none of the
+// launcher's is a mistake to say, once, in the language chosen, rather than to pass over.
 void speakTheUsersLanguage()
 {
-    const ArgChar* asked = setting("PIMBREL_LANG");
-    if (!ofLanguage(asked, "en") && !ofLanguage(asked, "zh")) asked = messagesLocale();
-    if (ofLanguage(asked, "en")) texts = english::texts;
+    const ArgChar* const asked = setting("PIMBREL_LANG");
+    if (languageFor(asked, usersLanguages()) == Language::english) texts = english::texts;
+    if (asked != nullptr && *asked != 0 && !speaks(asked)) say(Stream::err, texts.badLanguage, Utf8(asked).text());
 }
 
 // The help and the version end as GNU tools end them: a reader that could not take them
@@ -56,6 +43,29 @@ int answered(bool written)
     return 1;
 }
 
+// What was wrong with the options or their variables, in one line.
+void sayUsageError(const Options& options)
+{
+    const char* const expected[] = {texts.expectedSeconds, texts.expectedMegabytes, texts.expectedError,
+                                    texts.expectedFile, texts.expectedFolder};
+    const char* const example = expected[static_cast<int>(options.expected)];
+    if (options.what == Options::missingValue) {
+        say(Stream::err, texts.missingValue, options.name, example);
+        return;
+    }
+    if (options.what == Options::together) {
+        say(Stream::err, texts.together, options.name, options.other);
+        return;
+    }
+    const Utf8 given(options.given);
+    switch (options.what) {
+    case Options::badValue: say(Stream::err, texts.badValue, options.name, given.text(), example); break;
+    case Options::tooLarge: say(Stream::err, texts.tooLarge, options.name, given.text(), largestValue); break;
+    case Options::badSwitch: say(Stream::err, texts.badSwitch, options.name, given.text()); break;
+    default: say(Stream::err, texts.unknownOption, given.text()); break;
+    }
+}
+
 int launch(int argc, ArgChar* argv[])
 {
     speakTheUsersLanguage();
@@ -65,20 +75,11 @@ int launch(int argc, ArgChar* argv[])
         return answered(say(Stream::out, "%s\n%s\n%s%s", texts.usage, texts.banner, texts.options, texts.statuses));
     case Options::version:
         return answered(say(Stream::out, "%s", texts.version));
-    case Options::badValue:
-        say(Stream::err, texts.badValue, options.name, Utf8(options.given).text());
-        return status::usageError;
-    case Options::badSwitch:
-        say(Stream::err, texts.badSwitch, options.name, Utf8(options.given).text());
-        return status::usageError;
-    case Options::unknownOption:
-        say(Stream::err, texts.unknownOption, Utf8(options.given).text());
-        return status::usageError;
-    case Options::together:
-        say(Stream::err, texts.together, options.name, options.other);
-        return status::usageError;
     case Options::run:
         break;
+    default:
+        sayUsageError(options);
+        return status::usageError;
     }
 
     // What the program is to be judged by must be there to read before anything runs.
@@ -88,6 +89,7 @@ int launch(int argc, ArgChar* argv[])
     claimConsole(texts.banner, options.utf8Console);
     if (!named) {
         say(Stream::out, "%s\n%s\n", texts.banner, texts.usage);
+        say(Stream::err, "%s", texts.seeHelp);
         releaseConsole();
         return status::noProgramNamed;
     }

@@ -44,6 +44,11 @@ enum class Stream { out, err };
 bool say(Stream stream, const char* format, ...);
 const char* whyWritingFailed();
 
+// Whether standard error goes where standard output goes: the same file, pipe, terminal or
+// console (a terminal, an IDE that merges the two), so that a reader sees the lines of both
+// as one text.
+bool errorSharesOutput();
+
 // The system's own snprintf, for a piece of a line: always terminated, cut to the size.
 void formatted(char* text, std::size_t size, const char* format, ...);
 
@@ -97,9 +102,15 @@ int listFolder(const ArgChar* folder, void (*each)(const ArgChar* name, void* co
 // A setting from the environment, in the form arguments come in; null when it is not set.
 const ArgChar* setting(const char* name);
 
-// The locale the user reads messages in, where the system has one apart from the launcher's
-// own settings (LANGUAGE, LC_ALL, LC_MESSAGES, LANG, the first set); null where it has none.
-const ArgChar* messagesLocale();
+// The languages the user reads messages in, where the system says so apart from the
+// launcher's own settings: those they prefer, in order, as LANGUAGE lists them ("fr:en"),
+// and the locale of messages (LC_ALL, LC_MESSAGES, LANG, the first set); each null where
+// the system has none.
+struct UsersLanguages {
+    const ArgChar* preferred;
+    const ArgChar* locale;
+};
+UsersLanguages usersLanguages();
 
 // The command ------------------------------------------------------------------------
 
@@ -145,6 +156,17 @@ struct Refusal {
     unsigned length = 0, most = 0;
 };
 
+// What a program the system did not find was missing, where the system can tell (POSIX):
+// the program is there, and a file it needs is not (the interpreter its "#!" line names, or
+// the loader a program names); or, named without a folder and not on PATH, the program is in
+// the current folder, where the system does not look.
+struct Missing {
+    bool neededFile;
+    char interpreter[256];  // the file it needs, when its "#!" line names it, as written there
+                            // (a carriage return too); empty when it does not, or it is there
+    bool inCurrentFolder;
+};
+
 // The program while it runs, as the system follows it.
 struct Program;
 
@@ -152,6 +174,7 @@ struct Started {
     Start start;
     int reason;             // why not: the system's error number; for endAsked, the signal
     Refusal refusal;        // why it was refused
+    Missing missing;        // what it was missing, when it was not found
     double seconds;         // when it did not start, how long trying took
     Program* program;       // when it runs: until finishProgram
 };

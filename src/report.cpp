@@ -3,6 +3,7 @@
 
 #include "report.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +33,21 @@ private:
     std::size_t used_ = 0;
 };
 
+// A line of the report's after the report line, on standard error. Where standard error
+// shares standard output's file or terminal, it follows the report line there as it always
+// has: a line break before it and none after, which the next line puts. Elsewhere it is a
+// line of its own, whole: nothing before it and a line break at its end, so that a file of
+// standard error starts with no empty line, and a shell's prompt after it starts a line.
+template <typename... Figures>
+void sayAfterReport(const Format& line, Figures... figures)
+{
+    const bool shared = errorSharesOutput();
+    say(Stream::err, Format(shared ? "\n" : "").then(line.text()).then(shared ? "" : "\n").text(), figures...);
+}
+
+// A line of its own on standard error, whatever the streams are.
+Format wholeLine(const char* text) { return Format(text).then("\n"); }
+
 template <typename Words, typename Key>
 const Words* find(std::span<const Words> table, Key matches)
 {
@@ -48,13 +64,13 @@ void sayKilledBy(int signal, bool coreDumped)
     const char* const core = coreDumped ? texts.coreDumped : "";
     const char* const name = signalName(signal);
     if (name == nullptr) {
-        say(Stream::err, Format(texts.killedByUnnamed).then("%s").text(), signal, core);
+        sayAfterReport(Format(texts.killedByUnnamed).then("%s"), signal, core);
         return;
     }
     const SignalWords* const known =
         find(texts.signalWords, [name](const SignalWords& words) { return std::strcmp(words.name, name) == 0; });
-    if (known == nullptr) say(Stream::err, Format(texts.killedBy).then("%s").text(), signal, name, core);
-    else say(Stream::err, Format(texts.killedBy).then(texts.words).then("%s").text(), signal, name, known->words, core);
+    if (known == nullptr) sayAfterReport(Format(texts.killedBy).then("%s"), signal, name, core);
+    else sayAfterReport(Format(texts.killedBy).then(texts.words).then("%s"), signal, name, known->words, core);
 }
 
 // An exit status that is no program's own choice (Windows gives them: an access violation,
@@ -65,30 +81,103 @@ void sayCrashed(std::uint32_t status)
 {
     const StatusWords* const known =
         find(texts.statusWords, [status](const StatusWords& words) { return words.status == status; });
-    if (known != nullptr) say(Stream::err, texts.crashed, known->words, known->name);
-    else if ((status & 0xF0000000) == 0xC0000000) say(Stream::err, texts.crashedUnknown, static_cast<unsigned>(status));
+    if (known != nullptr) sayAfterReport(Format(texts.crashed), known->words, known->name);
+    else if ((status & 0xF0000000) == 0xC0000000) sayAfterReport(Format(texts.crashedUnknown), static_cast<unsigned>(status));
 }
 
 // What the run cost, as far as the system can tell: a figure it cannot give is left out.
 void sayWhatItCost(const Ending& ending)
 {
     const bool cpu = ending.cpuSeconds >= 0, memory = ending.peakMegabytes >= 0;
-    if (cpu && memory) say(Stream::err, texts.cost, ending.cpuSeconds, ending.peakMegabytes);
-    else if (cpu) say(Stream::err, texts.cpuTime, ending.cpuSeconds);
-    else if (memory) say(Stream::err, texts.peakMemory, ending.peakMegabytes);
+    if (cpu && memory) sayAfterReport(Format(texts.cost), ending.cpuSeconds, ending.peakMegabytes);
+    else if (cpu) sayAfterReport(Format(texts.cpuTime), ending.cpuSeconds);
+    else if (memory) sayAfterReport(Format(texts.peakMemory), ending.peakMegabytes);
 }
+
+// The exit code the report shows: the program's, or the launcher's when it did not run.
+std::int32_t reportedCode(const ChildEnd& end) { return end.start == Start::ran ? end.ending.exitCode : exitStatus(end); }
+
+// Why the launcher did not start the command: what the system or cmd would have misread.
+void sayRefusal(const Command& command, const Refusal& refusal)
+{
+    char reason[256];
+    switch (refusal.kind) {
+    case Refusal::lineTooLong:
+    case Refusal::batchLineTooLong:
+        formatted(reason, sizeof reason, refusal.kind == Refusal::lineTooLong ? texts.tooLong : texts.tooLongForBatch,
+                  refusal.length, refusal.most);
+        say(Stream::err, wholeLine(texts.cannotStart).text(), Utf8(command.arguments[0]).text(), reason);
+        return;
+    case Refusal::batchPath:
+        say(Stream::err, wholeLine(texts.refusedBatchPath).text(), Utf8(command.program).text());
+        return;
+    case Refusal::batchArgument: {
+        const char quoted[] = {'"', refusal.holds, '"', '\0'};
+        const char* const what = refusal.holds == '\r' ? texts.carriageReturn : refusal.holds == '\n' ? texts.lineFeed : quoted;
+        say(Stream::err, wholeLine(texts.refusedForBatch).text(), refusal.argument, what);
+        return;
+    }
+    case Refusal::none:
+        return;
+    }
+}
+
+// A program that is there but cannot start for want of a file it needs. The interpreter its
+// "#!" line names is shown as C writes a string, so that a control character in it shows:
+// the carriage return of a script saved with Windows line ends, which the system took for
+// part of the name.
+void sayNeededFile(const char* program, const Missing& missing)
+{
+    const char* const interpreter = missing.interpreter;
+    if (*interpreter == '\0') {
+        say(Stream::err, wholeLine(texts.cannotStart).text(), program, texts.neededFile);
+        return;
+    }
+    char shown[4 * sizeof missing.interpreter + 1];
+    char* to = shown;
+    for (const char* at = interpreter; *at != '\0'; ++at) {
+        const auto byte = static_cast<unsigned char>(*at);
+        if (byte == '\r') {
+            *to++ = '\\';
+            *to++ = 'r';
+        } else if (byte < 0x20 || byte == 0x7F) {
+            formatted(to, 5, "\\x%02X", byte);
+            to += 4;
+        } else {
+            *to++ = *at;
+        }
+    }
+    *to = '\0';
+    const bool windowsLineEnds = interpreter[std::strlen(interpreter) - 1] == '\r';
+    char reason[sizeof shown + 256];
+    formatted(reason, sizeof reason, Format(texts.noInterpreter).then(windowsLineEnds ? texts.windowsLineEnds : "").text(),
+              shown);
+    say(Stream::err, wholeLine(texts.cannotStart).text(), program, reason);
+}
+
+// The decimals a limit is shown with: those it was given with, so that 0.0005 s is no 0.000 s,
+// but no fewer than the report's figures have, and no more than nine.
+int decimalsOf(int given, int least) { return given < least ? least : given > 9 ? 9 : given; }
 
 // How the run ended when not by itself, or which limit it passed; and that the memory limit
 // could not be kept, where the system gave no figure.
 void sayHowItEnded(const ChildEnd& end, const Limits& limits)
 {
     const Ending& ending = end.ending;
-    if (end.verdict == Verdict::overTime) say(Stream::err, texts.overTime, limits.seconds);
-    else if (end.verdict == Verdict::overMemory) say(Stream::err, texts.overMemory, limits.megabytes);
-    else if (ending.signal != 0) sayKilledBy(ending.signal, ending.coreDumped);
-    else sayCrashed(static_cast<std::uint32_t>(ending.exitCode));
+    // A run the launcher ended is said to be ended, which its exit code (137, 1) does not say.
+    if (end.verdict == Verdict::overTime) {
+        sayAfterReport(Format(end.endedAtLimit ? texts.endedAtTime : texts.overTime),
+                       decimalsOf(limits.secondsDecimals, 3), limits.seconds);
+    } else if (end.verdict == Verdict::overMemory) {
+        sayAfterReport(Format(end.endedAtLimit ? texts.endedAtMemory : texts.overMemory),
+                       decimalsOf(limits.megabytesDecimals, 1), limits.megabytes);
+    } else if (ending.signal != 0) {
+        sayKilledBy(ending.signal, ending.coreDumped);
+    } else {
+        sayCrashed(static_cast<std::uint32_t>(ending.exitCode));
+    }
     // Never a verdict from a figure that was not read.
-    if (limits.megabytes > 0 && ending.peakMegabytes < 0) say(Stream::err, "%s", texts.cannotMeasure);
+    if (limits.megabytes > 0 && ending.peakMegabytes < 0) sayAfterReport(Format("%s"), texts.cannotMeasure);
 }
 
 // A judge's verdicts, by their short names as judges show them, and in words.
@@ -114,15 +203,12 @@ const char* shown(const char* text, bool cut, char* into, std::size_t size)
         const auto c = static_cast<unsigned char>(*text);
         if (c >= 0x20 && c != 0x7F) {
             into[used++] = *text;
+        } else if (c == '\t' || c == '\r') {
+            into[used++] = '\\';
+            into[used++] = c == '\t' ? 't' : 'r';
         } else {
-            const char* const escape = c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
-            if (escape != nullptr) {
-                std::memcpy(into + used, escape, 2);
-                used += 2;
-            } else {
-                formatted(into + used, 5, "\\x%02X", c);
-                used += 4;
-            }
+            formatted(into + used, 5, "\\x%02X", c);
+            used += 4;
         }
     }
     if (cut && used + 4 < size) {
@@ -131,34 +217,6 @@ const char* shown(const char* text, bool cut, char* into, std::size_t size)
     }
     into[used] = '\0';
     return into;
-}
-
-// The exit code the report shows: the program's, or the launcher's when it did not run.
-std::int32_t reportedCode(const ChildEnd& end) { return end.start == Start::ran ? end.ending.exitCode : exitStatus(end); }
-
-// Why the launcher did not start the command: what the system or cmd would have misread.
-void sayRefusal(const Command& command, const Refusal& refusal)
-{
-    char reason[256];
-    switch (refusal.kind) {
-    case Refusal::lineTooLong:
-    case Refusal::batchLineTooLong:
-        formatted(reason, sizeof reason, refusal.kind == Refusal::lineTooLong ? texts.tooLong : texts.tooLongForBatch,
-                  refusal.length, refusal.most);
-        say(Stream::err, texts.cannotStart, Utf8(command.arguments[0]).text(), reason);
-        return;
-    case Refusal::batchPath:
-        say(Stream::err, Format(texts.refusedBatchPath).then("\n").text(), Utf8(command.program).text());
-        return;
-    case Refusal::batchArgument: {
-        const char quoted[] = {'"', refusal.holds, '"', '\0'};
-        const char* const what = refusal.holds == '\r' ? texts.carriageReturn : refusal.holds == '\n' ? texts.lineFeed : quoted;
-        say(Stream::err, Format(texts.refusedForBatch).then("\n").text(), refusal.argument, what);
-        return;
-    }
-    case Refusal::none:
-        return;
-    }
 }
 
 }  // namespace
@@ -181,24 +239,34 @@ void sayWhyItDidNotRun(const Command& command, const ChildEnd& end)
         say(Stream::err, texts.cannotWait, words);
         return;
     }
+    const Utf8 program(command.arguments[0]);
+    if (end.missing.neededFile) {
+        sayNeededFile(program.text(), end.missing);
+        return;
+    }
+    if (end.missing.inCurrentFolder) {
+        say(Stream::err, Format(texts.cannotStart).then(texts.inCurrentFolder).then("\n").text(), program.text(), words,
+            program.text());
+        return;
+    }
     // Some of the system's words name the file they speak of as "%1" ("%1 is not a valid
     // Win32 application."): it is the program.
-    const Utf8 program(command.arguments[0]);
+    const Format cannotStart = wholeLine(texts.cannotStart);
     const char* const file = std::strstr(words, "%1");
     if (file == nullptr) {
-        say(Stream::err, texts.cannotStart, program.text(), words);
+        say(Stream::err, cannotStart.text(), program.text(), words);
         return;
     }
     const std::size_t before = static_cast<std::size_t>(file - words), name = std::strlen(program.text());
     char* const reason = static_cast<char*>(std::malloc(std::strlen(words) + name + 1));
     if (reason == nullptr) {
-        say(Stream::err, texts.cannotStart, program.text(), words);
+        say(Stream::err, cannotStart.text(), program.text(), words);
         return;
     }
     std::memcpy(reason, words, before);
     std::memcpy(reason + before, program.text(), name);
     std::memcpy(reason + before + name, file + 2, std::strlen(file + 2) + 1);
-    say(Stream::err, texts.cannotStart, program.text(), reason);
+    say(Stream::err, cannotStart.text(), program.text(), reason);
     std::free(reason);
 }
 
@@ -219,27 +287,28 @@ void sayPrompt() { say(Stream::out, texts.prompt); }
 void sayVerdict(Judgement judgement, const Comparison* comparison)
 {
     const Verdicts& verdict = verdicts[static_cast<int>(judgement)];
+    const Format head("%s %s");
     if (judgement != Judgement::wrongAnswer || comparison == nullptr) {
-        say(Stream::err, "\n%s %s", verdict.code, verdict.words());
+        sayAfterReport(head, verdict.code, verdict.words());
         return;
     }
     const long line = comparison->line();
     switch (comparison->result()) {
     case Comparison::Result::differs: {
         char expected[1024], received[1024];
-        say(Stream::err, Format("\n%s %s").then(texts.lineDiffers).text(), verdict.code, verdict.words(), line,
-            shown(comparison->expected(), comparison->expectedCut(), expected, sizeof expected),
-            shown(comparison->received(), comparison->receivedCut(), received, sizeof received));
+        sayAfterReport(Format(head).then(texts.lineDiffers), verdict.code, verdict.words(), line,
+                       shown(comparison->expected(), comparison->expectedCut(), expected, sizeof expected),
+                       shown(comparison->received(), comparison->receivedCut(), received, sizeof received));
         return;
     }
     case Comparison::Result::endedEarly:
-        say(Stream::err, Format("\n%s %s").then(texts.endedEarly).text(), verdict.code, verdict.words(), line);
+        sayAfterReport(Format(head).then(texts.endedEarly), verdict.code, verdict.words(), line);
         return;
     case Comparison::Result::wentOn:
-        say(Stream::err, Format("\n%s %s").then(texts.wentOn).text(), verdict.code, verdict.words(), line);
+        sayAfterReport(Format(head).then(texts.wentOn), verdict.code, verdict.words(), line);
         return;
     case Comparison::Result::same:
-        say(Stream::err, "\n%s %s", verdict.code, verdict.words());
+        sayAfterReport(head, verdict.code, verdict.words());
         return;
     }
 }
@@ -253,7 +322,7 @@ void sayCaseEnd(const ArgChar* name, const ChildEnd& end, const Limits& limits, 
     if (judgement != nullptr) formatted(verdict, sizeof verdict, " %s", verdicts[static_cast<int>(*judgement)].code);
     formatted(time, sizeof time, texts.caseTime, end.seconds);
     if (end.ending.peakMegabytes >= 0) formatted(memory, sizeof memory, texts.caseMemory, end.ending.peakMegabytes);
-    say(Stream::err, Format(texts.caseName).then("%s%s%s").text(), Utf8(name).text(), verdict, time, memory);
+    sayAfterReport(Format(texts.caseName).then("%s%s%s"), Utf8(name).text(), verdict, time, memory);
     // What the verdict needs said: where the answer is wrong, how the run ended or which
     // limit it passed.
     if (judgement == nullptr || *judgement == Judgement::accepted) return;
@@ -261,4 +330,4 @@ void sayCaseEnd(const ArgChar* name, const ChildEnd& end, const Limits& limits, 
     else sayHowItEnded(end, limits);
 }
 
-void saySummary(int passed, int judged) { say(Stream::err, texts.passed, passed, judged); }
+void saySummary(int passed, int judged) { sayAfterReport(Format(texts.passed), passed, judged); }

@@ -26,6 +26,7 @@ ChildEnd runWithin(Command& command, const Limits& limits, const Plumbing& plumb
     end.start = started.start;
     end.reason = started.reason;
     end.refusal = started.refusal;
+    end.missing = started.missing;
     end.seconds = started.seconds;
     if (started.program == nullptr) return end;
 

@@ -10,10 +10,13 @@
 #include "platform.h"
 
 // Limits for practice, as a contest judge sets them: on the run time the report shows and
-// on the peak memory it shows, in seconds and MiB; 0 where none is asked.
+// on the peak memory it shows, in seconds and MiB; 0 where none is asked. Each with the
+// decimals it was given with, for the report to show it as given: 0.0005 s is no 0.000 s.
 struct Limits {
     double seconds;
     double megabytes;
+    int secondsDecimals = 0;
+    int megabytesDecimals = 0;
 };
 
 inline bool limited(const Limits& limits) { return limits.seconds > 0 || limits.megabytes > 0; }
@@ -26,6 +29,7 @@ struct ChildEnd {
     Start start;
     int reason;            // why it did not run, or why its end is not known (see Started)
     Refusal refusal;       // why it was refused
+    Missing missing;       // what it was missing, when it was not found
     Ending ending;         // how it ended, when it ran; its peak the largest figure known
     double seconds;        // from just before it was created until its end was seen
     Verdict verdict;

@@ -4,7 +4,9 @@
 // those who ask for it. Terminals of POSIX systems read it as it is. On Windows it goes to
 // a console as characters, whatever the console's code page, and to a file or pipe as GBK
 // (code page 936), the bytes that whatever captures the launcher's output has always read.
-// Where a text is a printf format, its comment names what fills it.
+// Where a text is a printf format, its comment names what fills it. A line that says what
+// went wrong starts with the launcher's name, as GNU tools' lines do; the lines of the
+// report do not.
 
 #include <cstdint>
 #include <cstddef>
@@ -60,9 +62,18 @@ struct Texts {
     const char* options;        // what --help adds to the usage: the options, the variables,
     const char* statuses;       // the exit statuses
     const char* version;
-    const char* badValue;       // the option's or variable's name, the value given
+    const char* seeHelp;        // after the usage, when no program was named
+    const char* badValue;       // the option's or variable's name, the value given, what is expected
+    const char* tooLarge;       // the option's or variable's name, the value given, the largest
+    const char* missingValue;   // the option's name, what is expected
+    const char* expectedSeconds;  // what each kind of option expects
+    const char* expectedMegabytes;
+    const char* expectedError;
+    const char* expectedFile;
+    const char* expectedFolder;
     const char* badSwitch;      // the variable's name, the value given: neither 1 nor 0
     const char* unknownOption;  // the option given
+    const char* badLanguage;    // PIMBREL_LANG's value, which names no language of the launcher's
     const char* writeError;     // why the help or the version could not be written
 
     // A run.
@@ -70,6 +81,10 @@ struct Texts {
     const char* report;           // the exit code, the same bits in hex, the seconds
     const char* prompt;
     const char* cannotStart;      // the program as given, why
+    const char* neededFile;       // why: the program is there, a file it needs is not
+    const char* noInterpreter;    // why: the interpreter its "#!" line names is not there
+    const char* windowsLineEnds;  // after that, when the name ends in a carriage return
+    const char* inCurrentFolder;  // after why, for a program in the current folder: its name
     const char* tooLong;          // the command line's length and the most the system takes, in characters
     const char* tooLongForBatch;  // the line's length and the most cmd reads, in characters
     const char* refusedForBatch;  // the argument's number, what it holds
@@ -80,7 +95,7 @@ struct Texts {
     const char* cannotWait;  // why
 
     // How a child ended that did not end normally, and what its run cost: each a line of
-    // its own after the report.
+    // its own after the report, whose line breaks are put where it is written (report.cpp).
     const char* killedBy;          // the signal's number and name, then its words or none
     const char* killedByUnnamed;   // the number of a signal the system has no name for
     const char* words;             // what they mean
@@ -91,9 +106,12 @@ struct Texts {
     const char* cpuTime;           // the CPU seconds, where the peak memory is not known
     const char* peakMemory;        // the peak megabytes, where the CPU time is not known
 
-    // A run past a limit, said as a judge says it, in place of how it ended.
-    const char* overTime;          // the limit in seconds
-    const char* overMemory;        // the limit in megabytes
+    // A run past a limit, said as a judge says it, in place of how it ended: one the
+    // launcher ended at the limit, or one whose figure went over it as it ended by itself.
+    const char* endedAtTime;       // the limit in seconds, with its decimals before it
+    const char* overTime;          // the same
+    const char* endedAtMemory;     // the limit in megabytes, with its decimals before it
+    const char* overMemory;        // the same
     const char* cannotMeasure;     // the system has no figure: the memory limit was not kept
 
     // Judging, as a judge judges a contest's samples.
@@ -124,11 +142,11 @@ namespace chinese {
 inline constexpr SignalWords signals[] = {
     {"SIGSEGV", "段错误，非法的内存访问"},
     {"SIGBUS", "总线错误，非法的内存访问"},
-    {"SIGABRT", "程序调用 abort 中止 (如断言失败或未捕获的异常)"},
+    {"SIGABRT", "abort 中止，如断言失败、异常未捕获"},
     {"SIGFPE", "算术错误 (如整数除以零)"},
     {"SIGILL", "非法指令"},
     {"SIGTRAP", "断点或跟踪陷阱"},
-    {"SIGKILL", "被强制结束 (如内存不足时被系统结束)"},
+    {"SIGKILL", "被强制结束 (如 kill -9 或内存不足)"},
     {"SIGTERM", "被请求结束"},
     {"SIGINT", "被 Ctrl-C 中断"},
     {"SIGQUIT", "被 Ctrl-\\ 中断"},
@@ -155,7 +173,7 @@ inline constexpr StatusWords statuses[] = {
     {0x80000003, "STATUS_BREAKPOINT", "断点"},
     {0xC0000135, "STATUS_DLL_NOT_FOUND", "找不到程序需要的 DLL"},
     {0xC0000139, "STATUS_ENTRYPOINT_NOT_FOUND", "DLL 中找不到程序需要的入口点"},
-    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "程序或 DLL 的格式不对 (如 32 位与 64 位混用)"},
+    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "程序或 DLL 格式不对，如 32/64 位混用"},
     {0xC0000142, "STATUS_DLL_INIT_FAILED", "DLL 初始化失败"},
     {0xC0000017, "STATUS_NO_MEMORY", "内存不足"},
 };
@@ -184,7 +202,7 @@ inline constexpr Texts texts = {
         "  --time-limit=秒数      运行超过这些秒就结束程序及其启动的程序，如 1 或 0.5\n"
         "  --memory-limit=MB      内存峰值超过这些 MB 就结束程序，1 MB 为 1048576 字节\n"
         "  --input=文件           程序的标准输入来自该文件\n"
-        "  --expect=文件          把程序的输出与该文件比较，给出评测结果 (AC WA RE TLE MLE)\n"
+        "  --expect=文件          把程序的输出与该文件比较，给出评测结果，如 AC、WA\n"
         "  --tests=文件夹         依次评测文件夹中的每个测试: NAME.in 为输入，\n"
         "                         NAME.out 或 NAME.ans 为答案\n"
         "  --float-error=E        逐词比较，两数之差 (或相对差) 不超过 E 即算相同\n"
@@ -193,7 +211,7 @@ inline constexpr Texts texts = {
                            "  --utf8-console         在 Windows 上让程序在 UTF-8 控制台中运行;\n"
                            "                         这里的终端本就是 UTF-8，无需此项\n")
         "  --                     选项到此为止，其后是程序\n"
-        "  --help                 显示本帮助\n"
+        "  -h, --help             显示本帮助\n"
         "  --version              显示版本\n"
         "\n环境变量 (用于无法改动命令行的 IDE，选项优先):\n"
         "  PIMBREL_TIME_LIMIT     同 --time-limit\n"
@@ -211,43 +229,58 @@ inline constexpr Texts texts = {
         "  126    程序无法启动\n"
         "  127    找不到程序\n" PIMBREL_SIGNAL_STATUS("程序被信号 N 终止"),
     .version = "pimbrel " PIMBREL_VERSION "\n",
-    .badValue = PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为正数，如 1 或 0.5)\n",
+    .seeHelp = "请运行 " PIMBREL_COMMAND " --help 查看选项与说明\n",
+    .badValue = PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为%s)\n",
+    .tooLarge = PIMBREL_COMMAND ": %s 的值过大: \"%s\" (最大为 %.0f)\n",
+    .missingValue = PIMBREL_COMMAND ": 选项 %s 需要一个值 (%s)\n",
+    .expectedSeconds = "正数，如 1 或 0.5",
+    .expectedMegabytes = "正数，如 256",
+    .expectedError = "不小于 0 的数，如 0.000001 或 1e-6",
+    .expectedFile = "文件名",
+    .expectedFolder = "文件夹名",
     .badSwitch = PIMBREL_COMMAND ": %s 的值无效: \"%s\" (应为 1 或 0)\n",
     .unknownOption = PIMBREL_COMMAND ": 未知的选项: %s (见 " PIMBREL_COMMAND " --help)\n",
+    .badLanguage = PIMBREL_COMMAND ": PIMBREL_LANG 的值无效: \"%s\" (应为 en 或 zh)，未采用\n",
     .writeError = PIMBREL_COMMAND ": 写入错误: %s\n",
 
     .running = "正在运行:",
     .report = "\n进程退出返回值 %d (0x%X)   运行时间 : %0.3f 秒",
     .prompt = "\n按任意键继续...\n",
-    .cannotStart = "无法启动 %s: %s\n",
+    .cannotStart = PIMBREL_COMMAND ": 无法启动 %s: %s",
+    .neededFile = "找不到运行它所需的文件 (解释器或加载器)",
+    .noInterpreter = "找不到它的解释器 \"%s\"",
+    .windowsLineEnds = " (#! 行末有回车符: 请用 LF 换行保存文件)",
+    .inCurrentFolder = " (要运行当前文件夹中的它: ./%s)",
     .tooLong = "命令行过长 (%u 个字符，最多 %u 个)",
     .tooLongForBatch = "命令行过长 (%u 个字符，批处理文件最多 %u 个)",
-    .refusedForBatch = "无法安全地把参数 %d 传给批处理文件: 含有 %s",
-    .refusedBatchPath = "无法安全地运行批处理文件 %s: 它的路径含有 \"%%\"",
+    .refusedForBatch = PIMBREL_COMMAND ": 无法安全地把参数 %d 传给批处理文件: 含有 %s",
+    .refusedBatchPath = PIMBREL_COMMAND ": 无法安全地运行批处理文件 %s: 它的路径含有 \"%%\"",
     .carriageReturn = "回车符",
     .lineFeed = "换行符",
-    .noMemory = "无法分配命令行: 内存不足\n",
-    .cannotWait = "无法等待程序结束: %s\n",
+    .noMemory = PIMBREL_COMMAND ": 无法分配命令行: 内存不足\n",
+    .cannotWait = PIMBREL_COMMAND ": 无法等待程序结束: %s\n",
 
-    .killedBy = "\n程序被信号 %d (%s) 终止",
-    .killedByUnnamed = "\n程序被信号 %d 终止",
+    .killedBy = "程序被信号 %d (%s) 终止",
+    .killedByUnnamed = "程序被信号 %d 终止",
     .words = ": %s",
     .coreDumped = "，已生成核心转储",
-    .crashed = "\n程序异常终止: %s (%s)",
-    .crashedUnknown = "\n程序异常终止 (NTSTATUS 0x%08X)",
-    .cost = "\nCPU 时间 : %0.3f 秒   内存峰值 : %0.1f MB",
-    .cpuTime = "\nCPU 时间 : %0.3f 秒",
-    .peakMemory = "\n内存峰值 : %0.1f MB",
+    .crashed = "程序异常终止: %s (%s)",
+    .crashedUnknown = "程序异常终止 (NTSTATUS 0x%08X)",
+    .cost = "CPU 时间 : %0.3f 秒   内存峰值 : %0.1f MB",
+    .cpuTime = "CPU 时间 : %0.3f 秒",
+    .peakMemory = "内存峰值 : %0.1f MB",
 
-    .overTime = "\n超出时间限制: 运行时间超过 %0.3f 秒",
-    .overMemory = "\n超出内存限制: 内存峰值超过 %0.1f MB",
-    .cannotMeasure = "\n无法测量内存峰值: 内存限制未生效",
+    .endedAtTime = "超出时间限制: 运行到限制的 %.*f 秒时被结束",
+    .overTime = "超出时间限制: 运行时间超过 %.*f 秒",
+    .endedAtMemory = "超出内存限制: 内存超过限制的 %.*f MB 时被结束",
+    .overMemory = "超出内存限制: 内存峰值超过 %.*f MB",
+    .cannotMeasure = "无法测量内存峰值: 内存限制未生效",
 
     .cannotRead = PIMBREL_COMMAND ": 无法读取 %s: %s\n",
     .noCases = PIMBREL_COMMAND ": %s 中没有测试 (NAME.in，答案为 NAME.out 或 NAME.ans)\n",
     .together = PIMBREL_COMMAND ": %s 与 %s 不能同时使用\n",
     .caseStarts = "\n测试 %s\n",
-    .caseName = "\n测试 %s:",
+    .caseName = "测试 %s:",
     .caseTime = "   运行时间 : %0.3f 秒",
     .caseMemory = "   内存峰值 : %0.1f MB",
     .accepted = "答案正确",
@@ -258,7 +291,7 @@ inline constexpr Texts texts = {
     .lineDiffers = ": 第 %ld 行不同\n  应为: %s\n  实为: %s",
     .endedEarly = ": 输出在第 %ld 行提前结束",
     .wentOn = ": 输出在第 %ld 行超出了答案",
-    .passed = "\n通过 %d/%d",
+    .passed = "通过 %d/%d",
 
     .signalWords = signals,
     .statusWords = statuses,
@@ -270,18 +303,18 @@ inline constexpr Texts texts = {
 namespace english {
 
 inline constexpr SignalWords signals[] = {
-    {"SIGSEGV", "segmentation fault, an invalid memory access"},
+    {"SIGSEGV", "segfault, an invalid memory access"},
     {"SIGBUS", "bus error, an invalid memory access"},
-    {"SIGABRT", "the program called abort (a failed assertion or an uncaught exception, say)"},
-    {"SIGFPE", "arithmetic error (an integer division by zero, say)"},
+    {"SIGABRT", "abort: a failed assert or exception"},
+    {"SIGFPE", "arithmetic error, as in division by 0"},
     {"SIGILL", "illegal instruction"},
     {"SIGTRAP", "breakpoint or trace trap"},
-    {"SIGKILL", "killed (by the system when memory ran out, say)"},
+    {"SIGKILL", "killed (kill -9, or out of memory)"},
     {"SIGTERM", "asked to end"},
     {"SIGINT", "interrupted by Ctrl-C"},
     {"SIGQUIT", "interrupted by Ctrl-\\"},
     {"SIGHUP", "the terminal hung up"},
-    {"SIGPIPE", "wrote into a pipe that nobody reads any more"},
+    {"SIGPIPE", "wrote to a pipe that nobody reads"},
     {"SIGXCPU", "CPU time limit exceeded"},
     {"SIGXFSZ", "file size limit exceeded"},
     {"SIGSYS", "bad system call"},
@@ -289,7 +322,7 @@ inline constexpr SignalWords signals[] = {
 
 inline constexpr StatusWords statuses[] = {
     {0xC0000005, "STATUS_ACCESS_VIOLATION", "access violation, an invalid memory access"},
-    {0xC00000FD, "STATUS_STACK_OVERFLOW", "stack overflow (too deep a recursion, say)"},
+    {0xC00000FD, "STATUS_STACK_OVERFLOW", "stack overflow, as from too deep a recursion"},
     {0xC0000094, "STATUS_INTEGER_DIVIDE_BY_ZERO", "integer division by zero"},
     {0xC0000095, "STATUS_INTEGER_OVERFLOW", "integer overflow"},
     {0xC000008C, "STATUS_ARRAY_BOUNDS_EXCEEDED", "array index out of bounds"},
@@ -297,13 +330,13 @@ inline constexpr StatusWords statuses[] = {
     {0xC0000090, "STATUS_FLOAT_INVALID_OPERATION", "invalid floating-point operation"},
     {0xC000001D, "STATUS_ILLEGAL_INSTRUCTION", "illegal instruction"},
     {0xC0000096, "STATUS_PRIVILEGED_INSTRUCTION", "privileged instruction"},
-    {0xC0000409, "STATUS_STACK_BUFFER_OVERRUN", "stack buffer overrun, or the program ended itself at once"},
+    {0xC0000409, "STATUS_STACK_BUFFER_OVERRUN", "stack buffer overrun, or a fail-fast exit"},
     {0xC0000374, "STATUS_HEAP_CORRUPTION", "heap corruption"},
     {0xC000013A, "STATUS_CONTROL_C_EXIT", "interrupted by Ctrl-C"},
     {0x80000003, "STATUS_BREAKPOINT", "breakpoint"},
     {0xC0000135, "STATUS_DLL_NOT_FOUND", "a DLL the program needs was not found"},
-    {0xC0000139, "STATUS_ENTRYPOINT_NOT_FOUND", "an entry point the program needs is missing from a DLL"},
-    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "the program or a DLL has the wrong format (32 and 64 bits mixed, say)"},
+    {0xC0000139, "STATUS_ENTRYPOINT_NOT_FOUND", "a DLL lacks a function the program needs"},
+    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT", "wrong program or DLL format (32/64-bit?)"},
     {0xC0000142, "STATUS_DLL_INIT_FAILED", "a DLL failed to initialise"},
     {0xC0000017, "STATUS_NO_MEMORY", "out of memory"},
 };
@@ -320,7 +353,7 @@ inline constexpr ErrorWords errors[] = {
     {"ETXTBSY", "the file is being written, and cannot run"},
     {"EISDIR", "is a directory"},
     {"EPERM", "operation not permitted"},
-    {"ENOSPC", "no space left on the device"},
+    {"ENOSPC", "no space left on device"},
     {"EBADF", "the file is closed"},
     {"EIO", "input/output error"},
 };
@@ -329,19 +362,19 @@ inline constexpr Texts texts = {
     .banner = "Tavrune IDE program runner - made by Oltmera",
     .usage = "Usage: " PIMBREL_COMMAND " <EXE path> <arguments ...>",
     .options = "\nOptions (before the program):\n"
-        "  --time-limit=SECONDS   end the program and all it started after SECONDS: 1, 0.5\n"
+        "  --time-limit=SECONDS   end the program and its children after SECONDS: 1, 0.5\n"
         "  --memory-limit=MB      end it when its peak memory passes MB, of 1048576 bytes\n"
         "  --input=FILE           the program's standard input comes from FILE\n"
-        "  --expect=FILE          compare its output with FILE: a verdict, AC WA RE TLE MLE\n"
+        "  --expect=FILE          compare its output with FILE, and give a verdict\n"
         "  --tests=FOLDER         judge each test in FOLDER in turn: NAME.in the input,\n"
         "                         NAME.out or NAME.ans the answer\n"
-        "  --float-error=E        compare word by word, numbers within E (or E times) equal\n"
+        "  --float-error=E        compare words; numbers within E (or E times) are equal\n"
         PIMBREL_ON_WINDOWS("  --utf8-console         run the program on a UTF-8 console (code page 65001):\n"
                            "                         for a program that prints UTF-8 text\n",
                            "  --utf8-console         on Windows, run the program on a UTF-8 console;\n"
                            "                         terminals here are UTF-8 already: no need\n")
         "  --                     the end of the options: the program comes next\n"
-        "  --help                 show this help\n"
+        "  -h, --help             show this help\n"
         "  --version              show the version\n"
         "\nEnvironment (for an IDE whose command line cannot be changed; options win):\n"
         "  PIMBREL_TIME_LIMIT     as --time-limit\n"
@@ -355,47 +388,62 @@ inline constexpr Texts texts = {
     .statuses = "\nExit status: the program's own, unless\n"
         "  1      no program was named; judging, a test was not passed (all: 0)\n"
         "  124    the program passed its time or memory limit\n"
-        "  125    a usage error, or the launcher itself failed (out of memory, say)\n"
+        "  125    a usage error, or the launcher itself failed, as for want of memory\n"
         "  126    the program could not be started\n"
         "  127    the program was not found\n" PIMBREL_SIGNAL_STATUS("the program was killed by signal N"),
     .version = "pimbrel " PIMBREL_VERSION "\n",
-    .badValue = PIMBREL_COMMAND ": invalid value for %s: \"%s\" (a positive number is expected, such as 1 or 0.5)\n",
+    .seeHelp = "Try '" PIMBREL_COMMAND " --help' for more information.\n",
+    .badValue = PIMBREL_COMMAND ": invalid value for %s: \"%s\" (expected: %s)\n",
+    .tooLarge = PIMBREL_COMMAND ": value too large for %s: \"%s\" (the largest is %.0f)\n",
+    .missingValue = PIMBREL_COMMAND ": option %s needs a value (%s)\n",
+    .expectedSeconds = "a positive number, such as 1 or 0.5",
+    .expectedMegabytes = "a positive number, such as 256",
+    .expectedError = "a number not below 0, such as 0.000001 or 1e-6",
+    .expectedFile = "a file's name",
+    .expectedFolder = "a folder's name",
     .badSwitch = PIMBREL_COMMAND ": invalid value for %s: \"%s\" (1 or 0 is expected)\n",
     .unknownOption = PIMBREL_COMMAND ": unknown option: %s (see " PIMBREL_COMMAND " --help)\n",
+    .badLanguage = PIMBREL_COMMAND ": invalid value for PIMBREL_LANG: \"%s\" (en or zh is expected), not used\n",
     .writeError = PIMBREL_COMMAND ": write error: %s\n",
 
     .running = "Running: ",
     .report = "\nProcess exited with return value %d (0x%X)   run time: %0.3f s",
     .prompt = "\nPress any key to continue...\n",
-    .cannotStart = "Cannot start %s: %s\n",
+    .cannotStart = PIMBREL_COMMAND ": cannot start %s: %s",
+    .neededFile = "a file it needs is missing (its interpreter or loader)",
+    .noInterpreter = "its interpreter \"%s\" is missing",
+    .windowsLineEnds = " (its #! line ends in a carriage return: save it with LF line endings)",
+    .inCurrentFolder = " (to run the one in this folder: ./%s)",
     .tooLong = "the command line is too long (%u characters, at most %u)",
     .tooLongForBatch = "the command line is too long (%u characters, at most %u for a batch file)",
-    .refusedForBatch = "Cannot pass argument %d to a batch file safely: it holds %s",
-    .refusedBatchPath = "Cannot run the batch file %s safely: its path holds \"%%\"",
+    .refusedForBatch = PIMBREL_COMMAND ": cannot pass argument %d to a batch file safely: it holds %s",
+    .refusedBatchPath = PIMBREL_COMMAND ": cannot run the batch file %s safely: its path holds \"%%\"",
     .carriageReturn = "a carriage return",
     .lineFeed = "a line feed",
-    .noMemory = "Cannot allocate the command line: out of memory\n",
-    .cannotWait = "Cannot wait for the program to end: %s\n",
+    .noMemory = PIMBREL_COMMAND ": cannot allocate the command line: out of memory\n",
+    .cannotWait = PIMBREL_COMMAND ": cannot wait for the program to end: %s\n",
 
-    .killedBy = "\nKilled by signal %d (%s)",
-    .killedByUnnamed = "\nKilled by signal %d",
+    .killedBy = "Killed by signal %d (%s)",
+    .killedByUnnamed = "Killed by signal %d",
     .words = ": %s",
     .coreDumped = ", core dumped",
-    .crashed = "\nCrashed: %s (%s)",
-    .crashedUnknown = "\nCrashed (NTSTATUS 0x%08X)",
-    .cost = "\nCPU time: %0.3f s   peak memory: %0.1f MB",
-    .cpuTime = "\nCPU time: %0.3f s",
-    .peakMemory = "\npeak memory: %0.1f MB",
+    .crashed = "Crashed: %s (%s)",
+    .crashedUnknown = "Crashed (NTSTATUS 0x%08X)",
+    .cost = "CPU time: %0.3f s   peak memory: %0.1f MB",
+    .cpuTime = "CPU time: %0.3f s",
+    .peakMemory = "peak memory: %0.1f MB",
 
-    .overTime = "\nTime limit exceeded: the run took more than %0.3f s",
-    .overMemory = "\nMemory limit exceeded: the peak memory was above %0.1f MB",
-    .cannotMeasure = "\nCannot measure the peak memory: the memory limit was not kept",
+    .endedAtTime = "Time limit exceeded: ended at %.*f s, the limit",
+    .overTime = "Time limit exceeded: the run took more than %.*f s",
+    .endedAtMemory = "Memory limit exceeded: ended when its memory passed %.*f MB, the limit",
+    .overMemory = "Memory limit exceeded: the peak memory was above %.*f MB",
+    .cannotMeasure = "Cannot measure the peak memory: the memory limit was not kept",
 
     .cannotRead = PIMBREL_COMMAND ": cannot read %s: %s\n",
     .noCases = PIMBREL_COMMAND ": no test in %s (a test is NAME.in, with NAME.out or NAME.ans)\n",
     .together = PIMBREL_COMMAND ": %s and %s cannot be used together\n",
     .caseStarts = "\nTest %s\n",
-    .caseName = "\nTest %s:",
+    .caseName = "Test %s:",
     .caseTime = "   run time: %0.3f s",
     .caseMemory = "   peak memory: %0.1f MB",
     .accepted = "Accepted",
@@ -406,7 +454,7 @@ inline constexpr Texts texts = {
     .lineDiffers = ": line %ld differs\n  expected: %s\n  received: %s",
     .endedEarly = ": the output ended early, at line %ld",
     .wentOn = ": the output went on past the expected end, at line %ld",
-    .passed = "\nPassed %d/%d",
+    .passed = "Passed %d/%d",
 
     .signalWords = signals,
     .statusWords = statuses,
@@ -464,16 +512,20 @@ constexpr bool sameNames(std::span<const Words> one, std::span<const Words> othe
 
 // Every text of Texts; the size check below fails when one is added and not listed here.
 constexpr const char* Texts::*all[] = {
-    &Texts::banner, &Texts::usage, &Texts::options, &Texts::statuses, &Texts::version, &Texts::badValue,
-    &Texts::unknownOption, &Texts::writeError, &Texts::running, &Texts::report, &Texts::prompt,
-    &Texts::cannotStart, &Texts::tooLong, &Texts::refusedForBatch, &Texts::carriageReturn, &Texts::lineFeed,
+    &Texts::banner, &Texts::usage, &Texts::options, &Texts::statuses, &Texts::version, &Texts::seeHelp,
+    &Texts::badValue, &Texts::tooLarge, &Texts::missingValue, &Texts::expectedSeconds,
+    &Texts::expectedMegabytes, &Texts::expectedError, &Texts::expectedFile, &Texts::expectedFolder,
+    &Texts::unknownOption, &Texts::badLanguage, &Texts::writeError, &Texts::running, &Texts::report, &Texts::prompt,
+    &Texts::cannotStart, &Texts::neededFile, &Texts::noInterpreter, &Texts::windowsLineEnds, &Texts::inCurrentFolder,
+    &Texts::tooLong, &Texts::refusedForBatch, &Texts::carriageReturn, &Texts::lineFeed,
     &Texts::badSwitch, &Texts::tooLongForBatch, &Texts::refusedBatchPath,
     &Texts::noMemory, &Texts::cannotWait, &Texts::killedBy, &Texts::killedByUnnamed, &Texts::words,
     &Texts::coreDumped, &Texts::crashed, &Texts::crashedUnknown, &Texts::cost, &Texts::cpuTime,
-    &Texts::peakMemory, &Texts::overTime, &Texts::overMemory, &Texts::cannotMeasure, &Texts::cannotRead,
-    &Texts::noCases, &Texts::together, &Texts::caseStarts, &Texts::caseName, &Texts::caseTime, &Texts::caseMemory,
-    &Texts::accepted, &Texts::wrongAnswer, &Texts::runtimeError, &Texts::timeLimitExceeded,
-    &Texts::memoryLimitExceeded, &Texts::lineDiffers, &Texts::endedEarly, &Texts::wentOn, &Texts::passed,
+    &Texts::peakMemory, &Texts::endedAtTime, &Texts::overTime, &Texts::endedAtMemory, &Texts::overMemory,
+    &Texts::cannotMeasure, &Texts::cannotRead, &Texts::noCases, &Texts::together, &Texts::caseStarts,
+    &Texts::caseName, &Texts::caseTime, &Texts::caseMemory, &Texts::accepted, &Texts::wrongAnswer,
+    &Texts::runtimeError, &Texts::timeLimitExceeded, &Texts::memoryLimitExceeded, &Texts::lineDiffers,
+    &Texts::endedEarly, &Texts::wentOn, &Texts::passed,
 };
 static_assert(sizeof(Texts) == sizeof all / sizeof *all * sizeof(const char*) + 3 * sizeof(std::span<const int>),
               "a text of Texts is missing from texts_agree::all");

@@ -44,9 +44,9 @@ TEST(Faults, AProgramThatIsNoProgramIsReportedNotRunAndAScriptWithoutInterpreter
     const Case cases[] = {
         {script, {}, "ran [x] [two words]\n", "", 4},
         {"script", onPath, "ran [x] [two words]\n", "", 4},
-        {"", {}, "", "无法启动 : 找不到文件或目录\n", 127},
-        {object, {}, "", "无法启动 " + object.string() + ": 不是能运行的程序 (可执行文件格式错误)\n", 126},
-        {zeros, {}, "", "无法启动 " + zeros.string() + ": 不是能运行的程序 (可执行文件格式错误)\n", 126},
+        {"", {}, "", "pimbrel: 无法启动 : 找不到文件或目录\n", 127},
+        {object, {}, "", "pimbrel: 无法启动 " + object.string() + ": 不是能运行的程序 (可执行文件格式错误)\n", 126},
+        {zeros, {}, "", "pimbrel: 无法启动 " + zeros.string() + ": 不是能运行的程序 (可执行文件格式错误)\n", 126},
     };
     for (const Case& c : cases) {
         Launch launch({c.program, "x", "two words"}, {}, western, c.inChild);
@@ -83,7 +83,7 @@ TEST(Faults, OutputThatIsClosedFullOrGoneNeitherStopsTheChildNorLosesItsCode)
     for (const Case& c : cases) {
         Launch launch(c.child, c.streams, western, c.inChild);
         EXPECT_EQ(launch.end(), c.status) << static_cast<int>(c.streams.out.kind) << " " << c.child[0];
-        const std::string killed = "\n程序被信号 13 (SIGPIPE) 终止: 向已无人读取的管道写入";
+        const std::string killed = "程序被信号 13 (SIGPIPE) 终止: 向已无人读取的管道写入\n";
         EXPECT_EQ(costIn(launch.err).before, c.status == 128 + SIGPIPE ? killed : "");
     }
 }
@@ -142,8 +142,7 @@ TEST(Faults, ACoreDumpIsSaidWhenTheSystemMadeOne)
     Launch launch({helper("exit_with"), "abort"}, {}, western, dumpHere);
     EXPECT_EQ(launch.end(), 134);
     const std::string core = WCOREDUMP(status) ? "，已生成核心转储" : "";
-    EXPECT_EQ(costIn(launch.err).before,
-              shown("\n程序被信号 6 (SIGABRT) 终止: 程序调用 abort 中止 (如断言失败或未捕获的异常)" + core));
+    EXPECT_EQ(costIn(launch.err).before, shown("程序被信号 6 (SIGABRT) 终止: abort 中止，如断言失败、异常未捕获" + core + "\n"));
 }
 
 // Whatever a caller sends to ask for an end, the program gets it, and the launcher stays to
@@ -260,7 +259,7 @@ TEST(Faults, ArgumentsOverTheSystemsLimitAreAStartFailure)
     const rlimit small{4 << 20, 4 << 20};  // the child may take a quarter of it: 1 MiB
     ASSERT_EQ(prlimit(launch.pid, RLIMIT_STACK, &small, nullptr), 0);
     EXPECT_EQ(launch.end(), 126);
-    EXPECT_EQ(launch.err, shown("无法启动 " + helper("print_args") + ": 参数列表过长\n"));
+    EXPECT_EQ(launch.err, shown("pimbrel: 无法启动 " + helper("print_args") + ": 参数列表过长\n"));
 }
 
 TEST(Faults, NoMemoryIsOneClearLineAndNoCrash)
@@ -279,7 +278,7 @@ TEST(Faults, NoMemoryIsOneClearLineAndNoCrash)
         {Words(16, std::string(100000, 'x')), 0, ""},
         // Room for the line but not for what the C library sets aside to start a child with
         // so many arguments (room for their vector): the child cannot start.
-        {Words(150000, "a"), 126, "无法启动 " + helper("print_args") + ": 内存不足\n"},
+        {Words(150000, "a"), 126, "pimbrel: 无法启动 " + helper("print_args") + ": 内存不足\n"},
     };
     for (const Case& c : cases) {
         Words words{helper("print_args")};

@@ -310,25 +310,34 @@ double runTimeIn(const std::string& out)
 
 Cost costIn(const std::string& err)
 {
-    const std::string cpu = shown("\nCPU 时间 : "), memory = shown("\n内存峰值 : "), both = shown("   内存峰值 : ");
+    // Standard error is no file of standard output's here: whole lines, the cost the last.
+    const std::string end = written("\n"), cpu = shown("CPU 时间 : "), memory = shown("内存峰值 : "),
+                      both = shown("   内存峰值 : ");
     Cost cost;
-    std::size_t start = err.rfind(cpu), at = start;
-    if (start != std::string::npos) {
+    if (!err.ends_with(end)) {
+        ADD_FAILURE() << "standard error does not end with a whole line:\n" << err;
+        return cost;
+    }
+    const std::size_t last = err.rfind(end, err.size() - end.size() - 1);
+    const std::size_t start = last == std::string::npos ? 0 : last + end.size();
+    std::size_t at = start;
+    if (err.compare(at, cpu.size(), cpu) == 0) {
         at += cpu.size();
         cost.cpuSeconds = figureAt(err, at, 3, shown(" 秒"));
         if (err.compare(at, both.size(), both) == 0) {
             at += both.size();
             cost.peakMegabytes = figureAt(err, at, 1, " MB");
         }
-    } else if ((start = err.rfind(memory)) != std::string::npos) {
-        at = start + memory.size();
+    } else if (err.compare(at, memory.size(), memory) == 0) {
+        at += memory.size();
         cost.peakMegabytes = figureAt(err, at, 1, " MB");
     } else {
         ADD_FAILURE() << "no cost of the run in:\n" << err;
         return cost;
     }
-    EXPECT_EQ(at, err.size()) << "the cost is not the last line:\n" << err;
+    EXPECT_EQ(at + end.size(), err.size()) << "the cost is not the last line:\n" << err;
     cost.before = err.substr(0, start);
+    EXPECT_FALSE(cost.before.starts_with(end)) << "standard error starts with an empty line:\n" << err;
     return cost;
 }
 

@@ -135,8 +135,9 @@ std::string withoutTime(const std::string& out);
 double runTimeIn(const std::string& out);
 
 // The launcher's last line on standard error, what the child's run cost, after checking
-// its form: the figures it gives (a figure it leaves out is below 0), and all that stands
-// on standard error before it.
+// its form and that standard error, apart from standard output, holds whole lines: the
+// figures it gives (a figure it leaves out is below 0), and all that stands on standard
+// error before it.
 struct Cost {
     std::string before;
     double cpuSeconds = -1;

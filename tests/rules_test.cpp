@@ -1,11 +1,13 @@
 // The launcher's rules, in process, without starting anything: the watch over a run against
-// a program that a script plays (its clock, its memory, its end), the verdict, and the
-// reading of the options.
+// a program that a script plays (its clock, its memory, its end), the verdict and the report's
+// lines, the reading of the options and the language, and the width of the texts.
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -41,6 +43,7 @@ Program program;
 std::vector<double> ends;    // when the tree was ended
 std::vector<double> waits;   // the deadline of each wait
 std::string err;             // what the launcher said on standard error
+bool shared = true;          // standard error goes where standard output goes
 
 }  // namespace
 
@@ -133,6 +136,8 @@ void formatted(char* text, std::size_t size, const char* format, ...)
     std::vsnprintf(text, size, format, figures);
     va_end(figures);
 }
+
+bool errorSharesOutput() { return shared; }
 
 void sayCommandLine(Stream, const Command&) {}
 const char* systemWords(int error) { return error == 2 ? "%1 is not a valid Win32 application." : "no such file"; }
@@ -271,22 +276,52 @@ TEST(Watch, TheVerdictAndTheStatus)
     }
 }
 
-// What is said when the memory limit could not be kept, and a start failure in words that
-// name the file they speak of.
-TEST(Report, SaysWhatTheSystemCouldNotTellAndNamesTheProgram)
+// The lines after the report: where standard error shares standard output, they follow the
+// report line as they always have; elsewhere each is a whole line. A run the launcher ended
+// at a limit is said to be ended, one that went over it by itself to have gone over, with
+// the limit as precise as it was given.
+TEST(Report, TheLinesAfterTheReportAndTheVerdicts)
 {
-    ChildEnd end = run({.endsAt = 0.3, .memory = [](double) { return -1.0; }}, {0, 64});
-    sayReport(end, {0, 64});
-    EXPECT_EQ(err, "\n无法测量内存峰值: 内存限制未生效\nCPU 时间 : 0.500 秒");
+    const auto rising = [](double at) { return at < 0.05 ? 10.0 : 80.0; };
+    struct Case {
+        Script script;
+        Limits limits;
+        bool shared;
+        const char* err;
+    };
+    const Case cases[] = {
+        {{.endsAt = 0.3, .memory = [](double) { return -1.0; }}, {0, 64}, true,
+         "\n无法测量内存峰值: 内存限制未生效\nCPU 时间 : 0.500 秒"},
+        {{.endsAt = 0.3, .memory = [](double) { return -1.0; }}, {0, 64}, false,
+         "无法测量内存峰值: 内存限制未生效\nCPU 时间 : 0.500 秒\n"},
+        {{}, {2, 0}, false, "超出时间限制: 运行到限制的 2.000 秒时被结束\nCPU 时间 : 0.500 秒   内存峰值 : 1.0 MB\n"},
+        {{}, {0.0005, 0, 4}, true, "\n超出时间限制: 运行到限制的 0.0005 秒时被结束\nCPU 时间 : 0.500 秒   内存峰值 : 1.0 MB"},
+        {{.memory = rising}, {0, 64}, false, "超出内存限制: 内存超过限制的 64.0 MB 时被结束\nCPU 时间 : 0.500 秒   内存峰值 : 80.0 MB\n"},
+        {{.endsAt = 0.3, .kernelPeak = 100}, {0, 64.25, 0, 2}, false,
+         "超出内存限制: 内存峰值超过 64.25 MB\nCPU 时间 : 0.500 秒   内存峰值 : 100.0 MB\n"},
+    };
+    for (const Case& c : cases) {
+        const ChildEnd end = run(c.script, c.limits);
+        err.clear();
+        shared = c.shared;
+        sayReport(end, c.limits);
+        EXPECT_EQ(err, c.err);
+    }
+    shared = true;
+}
 
+// A start failure in words that name the file they speak of.
+TEST(Report, NamesTheProgram)
+{
     char name[] = "C:\\a b\\x.exe";
     char* arguments[] = {name, nullptr};
     Command command{1, arguments, nullptr, nullptr, false};
-    err.clear();
+    ChildEnd end{};
     end.start = Start::notRunnable;
     end.reason = 2;
+    err.clear();
     sayWhyItDidNotRun(command, end);
-    EXPECT_EQ(err, "无法启动 C:\\a b\\x.exe: C:\\a b\\x.exe is not a valid Win32 application.\n");
+    EXPECT_EQ(err, "pimbrel: 无法启动 C:\\a b\\x.exe: C:\\a b\\x.exe is not a valid Win32 application.\n");
 }
 
 // The options before the program, and the environment for an IDE whose command line cannot
@@ -302,15 +337,23 @@ TEST(Options, AreReadBeforeTheProgramAndTheEnvironmentStandsInForThem)
     };
     const Case cases[] = {
         {{"a.out", "--time-limit=1"}, {}, Options::run, 1, {0, 0}},
-        {{"--time-limit=1.5", "a.out"}, {}, Options::run, 2, {1.5, 0}},
+        {{"--time-limit=1.5", "a.out"}, {}, Options::run, 2, {1.5, 0, 1}},
         {{"--time-limit", "2", "--memory-limit=256", "a.out"}, {}, Options::run, 4, {2, 256}},
         {{"--", "--time-limit=1"}, {}, Options::run, 2, {0, 0}},
-        {{"a.out"}, {{"PIMBREL_TIME_LIMIT", "0.5"}, {"PIMBREL_MEMORY_LIMIT", "64"}}, Options::run, 1, {0.5, 64}},
+        {{"a.out"}, {{"PIMBREL_TIME_LIMIT", "0.5"}, {"PIMBREL_MEMORY_LIMIT", "64.50"}}, Options::run, 1, {0.5, 64.5, 1, 2}},
         {{"--time-limit=3", "a.out"}, {{"PIMBREL_TIME_LIMIT", "0.5"}}, Options::run, 2, {3, 0}},
         {{"--time-limit=3", "a.out"}, {{"PIMBREL_TIME_LIMIT", "x"}}, Options::run, 2, {3, 0}},
+        {{"--time-limit=0.0005", "a.out"}, {}, Options::run, 2, {0.0005, 0, 4}},
+        {{"--memory-limit=1000000000", "a.out"}, {}, Options::run, 2, {0, 1e9}},
         {{"a.out"}, {{"PIMBREL_MEMORY_LIMIT", "64MB"}}, Options::badValue, 0, {0, 0}},
         {{"--time-limit=0", "a.out"}, {}, Options::badValue, 0, {0, 0}},
+        {{"--memory-limit=1000000000.5", "a.out"}, {}, Options::tooLarge, 0, {0, 0}},
+        {{"a.out"}, {{"PIMBREL_TIME_LIMIT", "99999999999"}}, Options::tooLarge, 0, {0, 0}},
+        {{"--memory-limit=99999999999x", "a.out"}, {}, Options::badValue, 0, {0, 0}},
+        {{"--time-limit"}, {}, Options::missingValue, 0, {0, 0}},
+        {{"--time-limit="}, {}, Options::badValue, 0, {0, 0}},
         {{"--help", "a.out"}, {}, Options::help, 0, {0, 0}},
+        {{"--time-limit=1", "-h", "a.out"}, {}, Options::help, 0, {0, 0}},
         {{"--version"}, {}, Options::version, 0, {0, 0}},
         {{"--timelimit=1", "a.out"}, {}, Options::unknownOption, 0, {0, 0}},
     };
@@ -328,8 +371,85 @@ TEST(Options, AreReadBeforeTheProgramAndTheEnvironmentStandsInForThem)
         EXPECT_EQ(options.program, c.program) << row;
         EXPECT_EQ(options.limits.seconds, c.limits.seconds) << row;
         EXPECT_EQ(options.limits.megabytes, c.limits.megabytes) << row;
+        EXPECT_EQ(options.limits.secondsDecimals, c.limits.secondsDecimals) << row;
+        EXPECT_EQ(options.limits.megabytesDecimals, c.limits.megabytesDecimals) << row;
     }
     environment.clear();
+}
+
+// PIMBREL_LANG first, when it names a language of the launcher's; then the user's languages
+// in order, as gettext walks LANGUAGE, where C stops the walk; then the locale.
+TEST(Options, TheLanguageIsTheFirstTheUserAsksForThatTheLauncherSpeaks)
+{
+    struct Case {
+        const char *asked, *preferred, *locale;
+        Language language;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, nullptr, Language::chinese},
+        {nullptr, nullptr, "en_US.UTF-8", Language::english},
+        {nullptr, nullptr, "C.UTF-8", Language::chinese},
+        {"en", nullptr, "zh_CN.UTF-8", Language::english},
+        {"zh", "en", "en_US.UTF-8", Language::chinese},
+        {"fr", nullptr, "en_GB.UTF-8", Language::english},
+        {nullptr, "fr:en", "zh_CN.UTF-8", Language::english},
+        {nullptr, "fr:zh_TW:en", "en_US.UTF-8", Language::chinese},
+        {nullptr, "fr:C:en", "en_US.UTF-8", Language::chinese},
+        {nullptr, "fr:de", "en_US.UTF-8", Language::english},
+        {nullptr, "english", "zh_CN.UTF-8", Language::chinese},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(languageFor(c.asked, {c.preferred, c.locale}), c.language)
+            << (c.asked ? c.asked : "-") << " " << (c.preferred ? c.preferred : "-") << " " << (c.locale ? c.locale : "-");
+    }
+    EXPECT_TRUE(speaks("en_US"));
+    EXPECT_FALSE(speaks("fr"));
+}
+
+// How many columns a line takes on a terminal: two for a wide character (Chinese).
+std::size_t columns(const std::string& line)
+{
+    std::size_t width = 0;
+    for (std::size_t at = 0; at < line.size();) {
+        const auto lead = static_cast<unsigned char>(line[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t point = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        for (std::size_t i = 1; i < length && at + i < line.size(); ++i) point = point << 6 | (line[at + i] & 0x3F);
+        const bool wide = (point >= 0x1100 && point <= 0x115F) || (point >= 0x2E80 && point <= 0xA4CF) ||
+                          (point >= 0xAC00 && point <= 0xD7A3) || (point >= 0xF900 && point <= 0xFAFF) ||
+                          (point >= 0xFE30 && point <= 0xFE4F) || (point >= 0xFF00 && point <= 0xFF60) ||
+                          (point >= 0xFFE0 && point <= 0xFFE6);
+        width += wide ? 2 : 1;
+        at += length;
+    }
+    return width;
+}
+
+// The help, and every line that says how a program ended, fit a terminal of 80 columns, in
+// both languages: a signal's with a number of two digits and a core dump.
+TEST(Texts, TheHelpAndEveryEndingFitEightyColumns)
+{
+    for (const Texts& language : {chinese::texts, english::texts}) {
+        char line[1024];
+        std::vector<std::string> lines;
+        std::snprintf(line, sizeof line, "%s\n%s\n%s%s", language.usage, language.banner, language.options,
+                      language.statuses);
+        for (std::string_view help = line; !help.empty();) {
+            const std::size_t end = std::min(help.find('\n'), help.size());
+            lines.emplace_back(help.substr(0, end));
+            help.remove_prefix(std::min(end + 1, help.size()));
+        }
+        const std::string killedBy = std::string(language.killedBy) + language.words + "%s";
+        for (const SignalWords& signal : language.signalWords) {
+            std::snprintf(line, sizeof line, killedBy.c_str(), 31, signal.name, signal.words, language.coreDumped);
+            lines.emplace_back(line);
+        }
+        for (const StatusWords& status : language.statusWords) {
+            std::snprintf(line, sizeof line, language.crashed, status.words, status.name);
+            lines.emplace_back(line);
+        }
+        for (const std::string& each : lines) EXPECT_LE(columns(each), 80U) << each;
+    }
 }
 
 }  // namespace

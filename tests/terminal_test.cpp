@@ -1,12 +1,14 @@
 // The launcher on a terminal: the window is held open for one key, and the terminal is left
 // as the launcher found it.
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -406,6 +408,48 @@ TEST(Terminal, TheReportReadsRightAndTheConsoleIsLeftAsFound)
         states.resize(3);
         EXPECT_EQ(states[c.says.empty() ? 1 : 2], states[0]) << row;
         EXPECT_TRUE(states[1].starts_with(c.says)) << row << ": " << states[1];
+    }
+}
+
+// Standard error shares the terminal with the report: the lines after the report line follow
+// it there as they always have. Apart from it (either in a file), it holds whole lines, so
+// that a file of it starts with no empty line and the shell's prompt starts a line.
+TEST(Terminal, StandardErrorHoldsWholeLinesUnlessItSharesTheTerminal)
+{
+    Scratch scratch;
+    const std::string file = scratch.path / "captured";
+    for (const Streams& streams : {Streams{}, Streams{.out = {Stream::file, file}}, Streams{.err = {Stream::file, file}}}) {
+        const bool outToFile = streams.out.kind == Stream::file, errToFile = streams.err.kind == Stream::file;
+        Terminal terminal({helper("exit_with"), "3"}, streams);
+        if (!outToFile) {
+            ASSERT_TRUE(terminal.waitFor(prompt));
+            ASSERT_TRUE(terminal.waitForKeyMode());
+            terminal.press("k");
+        }
+        EXPECT_EQ(terminal.end(), 3);
+        std::ifstream captured(file);
+        const std::string inFile(std::istreambuf_iterator<char>(captured), {});
+        // Line by line, as the terminal shows them: wine's console moves its cursor in ways
+        // of its own.
+        std::string screen = terminal.visible();
+        std::erase(screen, '\r');
+        const std::size_t cost = screen.find("CPU 时间 : "), end = screen.find('\n', cost);
+        if (outToFile) {
+            EXPECT_TRUE(withoutTime(inFile).ends_with(shown("\n进程退出返回值 3 (0x3)   运行时间 : <t> 秒\n" + prompt + "\n")))
+                << inFile;
+            // Ended, and followed by the line the driver writes after the launcher.
+            const std::size_t left = screen.find("[left unread: 0]");
+            EXPECT_EQ(std::count(screen.begin() + static_cast<long>(cost), screen.begin() + static_cast<long>(left), '\n'), 2)
+                << screen;
+            EXPECT_EQ(screen.rfind("\n\n", cost), std::string::npos) << screen;
+        } else if (errToFile) {
+            EXPECT_EQ(costIn(inFile).before, "");
+            EXPECT_NE(screen.find(" 秒\n" + prompt + "\n"), std::string::npos) << screen;
+        } else {
+            const std::string reportEnd = " 秒\n";
+            EXPECT_EQ(screen.rfind(reportEnd, cost) + reportEnd.size(), cost) << screen;
+            EXPECT_EQ(screen.find(prompt), end + 1) << screen;
+        }
     }
 }
 

@@ -77,6 +77,12 @@ double seconds(const timeval& time)
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
 }
 
+bool isExecutableFile(const char* file)
+{
+    struct stat found {};
+    return stat(file, &found) == 0 && S_ISREG(found.st_mode) && access(file, X_OK) == 0;
+}
+
 // Where a program named without a slash is found, as posix_spawnp finds it: the first
 // executable file of that name on the PATH.
 std::string onPath(const char* name)
@@ -88,26 +94,62 @@ std::string onPath(const char* name)
         const std::size_t end = std::min(folders.find(':'), folders.size());
         std::string file(end == 0 ? "." : folders.substr(0, end));
         file.append("/").append(name);
-        struct stat found {};
-        if (stat(file.c_str(), &found) == 0 && S_ISREG(found.st_mode) && access(file.c_str(), X_OK) == 0) return file;
+        if (isExecutableFile(file.c_str())) return file;
         if (end == folders.size()) return name;
         folders.remove_prefix(end + 1);
     }
+}
+
+// The first bytes of a file, as many as fit; below 0 when it cannot be read.
+ssize_t firstBytes(const char* file, char* into, std::size_t size)
+{
+    const int descriptor = open(file, O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return -1;
+    const ssize_t got = read(descriptor, into, size);
+    close(descriptor);
+    return got;
 }
 
 // Whether a file the system will not run is a script of commands, as the shells decide: a
 // binary (an object file, a program for another machine) has a NUL byte in its first line.
 bool looksLikeText(const char* file)
 {
-    const int descriptor = open(file, O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return false;
     char sample[80];
-    const ssize_t got = read(descriptor, sample, sizeof sample);
-    close(descriptor);
+    const ssize_t got = firstBytes(file, sample, sizeof sample);
     if (got < 0) return false;
     const char* const start = sample;
     const char* const firstLine = std::find(start, start + got, '\n');
     return std::find(start, firstLine, '\0') == firstLine;
+}
+
+// What the system's "no such file" was about, when it was not the program: a program that
+// is there says so too when a file it needs is not, the interpreter its "#!" line names (as
+// the system reads it: after any blanks, up to a blank or the line's end) or the loader a
+// program built elsewhere names. A program named without a folder is looked for on PATH
+// alone, not in the current folder, where the user may have meant it.
+Missing whatWasMissing(const char* name)
+try {
+    Missing missing{};
+    const std::string file = onPath(name);
+    if (file.find('/') == std::string::npos) {
+        missing.inCurrentFolder = isExecutableFile(("./" + file).c_str());
+        return missing;
+    }
+    struct stat found {};
+    if (stat(file.c_str(), &found) != 0 || !S_ISREG(found.st_mode)) return missing;
+    missing.neededFile = true;
+    char line[sizeof missing.interpreter];
+    const ssize_t got = firstBytes(file.c_str(), line, sizeof line - 1);
+    if (got < 2 || line[0] != '#' || line[1] != '!') return missing;
+    line[got] = '\0';
+    const char* const interpreter = line + 2 + std::strspn(line + 2, " \t");
+    const std::size_t length = std::strcspn(interpreter, " \t\n");
+    // One that is there is missing a file of its own: its loader, say.
+    if (length == 0 || stat(std::string(interpreter, length).c_str(), &found) == 0) return missing;
+    std::memcpy(missing.interpreter, interpreter, length);
+    return missing;
+} catch (const std::bad_alloc&) {
+    return {};
 }
 
 // posix_spawnp with the launcher's own arguments: the command line splits back into exactly
@@ -296,9 +338,10 @@ Started startProgram(Command& command, bool wholeTree, const Plumbing& plumbing)
     std::free(program.read);
     if (wholeTree) posix::adoptOrphans(false);
     posix::releaseRunSignals(program.signals);
+    started.seconds = secondsBetween(program.started, now());
     started.start = error == ENOENT ? Start::notFound : Start::notRunnable;
     started.reason = error;
-    started.seconds = secondsBetween(program.started, now());
+    if (error == ENOENT) started.missing = whatWasMissing(command.arguments[0]);
     return started;
 }
 

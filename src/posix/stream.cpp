@@ -10,6 +10,7 @@
 #include <initializer_list>
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "../compose.h"
@@ -73,6 +74,14 @@ bool say(Stream stream, const char* format, ...)
 
 const char* whyWritingFailed() { return systemWords(writingFailed); }
 
+// One file description or not, the same file, pipe or terminal is one inode.
+bool errorSharesOutput()
+{
+    struct stat out {}, err {};
+    return fstat(STDOUT_FILENO, &out) == 0 && fstat(STDERR_FILENO, &err) == 0 && out.st_dev == err.st_dev &&
+           out.st_ino == err.st_ino;
+}
+
 void formatted(char* text, std::size_t size, const char* format, ...)
 {
     va_list figures;
@@ -117,13 +126,15 @@ bool sayBytes(Stream stream, const char* bytes, std::size_t size)
 
 const char* setting(const char* name) { return std::getenv(name); }
 
-const char* messagesLocale()
+UsersLanguages usersLanguages()
 {
-    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* const value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return value;
+    const auto set = [](const char* value) { return value != nullptr && *value != '\0' ? value : nullptr; };
+    UsersLanguages languages{set(std::getenv("LANGUAGE")), nullptr};
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        languages.locale = set(std::getenv(name));
+        if (languages.locale != nullptr) break;
     }
-    return nullptr;
+    return languages;
 }
 
 Utf8::Utf8(const char* text) : text_(text) {}

@@ -247,7 +247,7 @@ bool windows::readyToStart(Command& command, Startable& startable, Started& star
 
 // Windows speaks the language of its own setup, and the launcher its own: only
 // PIMBREL_LANG chooses.
-const wchar_t* messagesLocale() { return nullptr; }
+UsersLanguages usersLanguages() { return {nullptr, nullptr}; }
 
 const wchar_t* setting(const char* name)
 {

@@ -255,6 +255,21 @@ const char* systemWords(int error)
 
 const char* whyWritingFailed() { return systemWords(static_cast<int>(writingFailed)); }
 
+// The same handle (an IDE that hands both streams one pipe) or both the console; else two
+// handles of one object (cmd's 2>&1), which only Windows 10 and later can tell. Before it,
+// two streams of one kind are taken for one, as the launcher has always written them.
+bool errorSharesOutput()
+{
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
+    if (out == err) return true;
+    if (isConsole(out) || isConsole(err)) return isConsole(out) && isConsole(err);
+    using Compare = BOOL(WINAPI*)(HANDLE, HANDLE);
+    const HMODULE system = GetModuleHandleW(L"kernelbase.dll");
+    const FARPROC found = system != nullptr ? GetProcAddress(system, "CompareObjectHandles") : nullptr;
+    if (found == nullptr) return GetFileType(out) == GetFileType(err);
+    return reinterpret_cast<Compare>(reinterpret_cast<void (*)()>(found))(out, err) != 0;
+}
+
 // Windows ends programs with a status, never a signal.
 const char* signalName(int) { return nullptr; }
 
