@@ -8,10 +8,10 @@
 
 #ifdef _WIN32
 #define PIMBREL_COMMAND "Pimbrel.exe"
-#define PIMBREL_EXAMPLE "a.exe < sample.txt"
+#define PIMBREL_PROGRAM "a.exe"
 #else
 #define PIMBREL_COMMAND "pimbrel"
-#define PIMBREL_EXAMPLE "./a.out < sample.txt"
+#define PIMBREL_PROGRAM "./a.out"
 #endif
 
 // What a text says of a thing that only Windows has: there, and elsewhere.
@@ -112,7 +112,9 @@ constexpr Texts texts = {
         "                         (a.out 或 a.exe 评测 文件夹/a 中的测试)\n"
         "  PIMBREL_FLOAT_ERROR    同 --float-error\n"
         "  PIMBREL_LANG           en 或 zh: 提示信息的语言\n"
-        "\n例: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
+        "\n例: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_PROGRAM " < sample.txt\n"
+        "    " PIMBREL_COMMAND " --input=1.in --expect=1.out " PIMBREL_PROGRAM "    (评测一个样例)\n"
+        "    " PIMBREL_COMMAND " --tests=samples --time-limit=1 " PIMBREL_PROGRAM "    (评测文件夹中的每个样例)\n",
     .statuses = "\n退出状态: 程序的退出返回值，除非\n"
         "  1      没有指定程序；评测时，有测试未通过 (全部通过为 0)\n"
         "  124    超出时间限制或内存限制\n"
@@ -275,7 +277,9 @@ constexpr Texts texts = {
         "                         program (tests/a for a.out or a.exe)\n"
         "  PIMBREL_FLOAT_ERROR    as --float-error\n"
         "  PIMBREL_LANG           en or zh: the language of the messages\n"
-        "\nExample: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_EXAMPLE "\n",
+        "\nExamples: " PIMBREL_COMMAND " --time-limit=1 --memory-limit=256 " PIMBREL_PROGRAM " < sample.txt\n"
+        "          " PIMBREL_COMMAND " --input=1.in --expect=1.out " PIMBREL_PROGRAM "    (judge one sample)\n"
+        "          " PIMBREL_COMMAND " --tests=samples --time-limit=1 " PIMBREL_PROGRAM "    (judge each in samples)\n",
     .statuses = "\nExit status: the program's own, unless\n"
         "  1      no program was named; judging, a test was not passed (all: 0)\n"
         "  124    the program passed its time or memory limit\n"
