@@ -445,6 +445,9 @@ TEST(Running, AProgramThatCannotStartIsReportedWithTheShellsStatus)
     }
     const fs::path before = fs::current_path();
     fs::current_path(scratch.path);
+    // A name longer than any line of the launcher's own is said whole, and its reason too.
+    std::string deep = (scratch.path / "missing").string();
+    while (deep.size() < 3000) deep += "/" + std::string(199, 'd');
     struct Case {
         std::string program;
         std::string reason;  // in the launcher's words on Linux; on Windows, the system's
@@ -453,10 +456,12 @@ TEST(Running, AProgramThatCannotStartIsReportedWithTheShellsStatus)
     };
     const std::vector<Case> cases = onWindows ? std::vector<Case>{
         {launcherName(scratch.path / "missing"), "File not found.", 127, "7F"},
+        {launcherName(deep), "File not found.", 127, "7F"},
         {"no-such-program-on-the-path", "File not found.", 127, "7F"},
         {launcherName(unrunnable), "Bad EXE format for " + launcherName(unrunnable) + ".", 126, "7E"},
     } : std::vector<Case>{
         {(scratch.path / "missing").string(), "找不到文件或目录", 127, "7F"},
+        {deep, "找不到文件或目录", 127, "7F"},
         {"no-such-program-on-the-path", "找不到文件或目录", 127, "7F"},
         {unrunnable.string(), "没有权限", 126, "7E"},
         {scratch.path.string(), "是一个目录", 126, "7E"},
