@@ -831,6 +831,10 @@ TEST(Judge, EachCaseOfAFolderInNaturalOrderAndACountAtTheEnd)
         EXPECT_NE(launch.err.find(shown(line)), std::string::npos) << line << ":\n" << launch.err;
     }
     EXPECT_TRUE(launch.err.ends_with(shown("\n通过 2/3\n"))) << launch.err;
+    // A program that cannot start is said so, as ever, and no case is judged.
+    Launch missing({"--tests=" + launcherName(scratch.path), launcherName(scratch.path / "missing")});
+    EXPECT_EQ(missing.end(), 127) << missing.err;
+    EXPECT_EQ(missing.err.find(shown("通过")), std::string::npos) << missing.err;
 }
 
 // What is to be judged must be there: a file or folder that cannot be read, a folder with no
