@@ -38,7 +38,6 @@ public:
     };
     // Known once the output has ended (and as soon as it differs).
     Result result() const { return result_; }
-    bool decided() const { return state_ == State::decided || state_ == State::collecting; }
     long line() const { return line_; }
     // The two lines where they differ, each at most `shownCharacters` characters of UTF-8,
     // and whether there was more.
