@@ -76,6 +76,13 @@ bool readsAsNumber(const char* text, std::size_t length, double& value)
     return true;
 }
 
+void Comparison::Shown::dropCarriageReturn()
+{
+    if (more || bytes == 0 || text[bytes - 1] != '\r') return;
+    text[--bytes] = '\0';
+    --characters;
+}
+
 void Comparison::Shown::add(char c)
 {
     const bool starts = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
@@ -149,6 +156,9 @@ void Comparison::end()
 {
     if (state_ == State::collecting) state_ = State::decided;
     while (state_ != State::decided) step(-1);
+    // A carriage return before a line's end is no difference, and shown it would be noise.
+    expected_.dropCarriageReturn();
+    received_.dropCarriageReturn();
 }
 
 void Comparison::pass(const char* agreed, std::size_t length)
@@ -300,7 +310,9 @@ void Comparison::byTokens(int c)
     }
     finishToken();
     inToken_ = false;
+    // What ended the word belongs to the line shown, or to what comes next.
     if (state_ == State::comparing) byTokens(c);
+    else step(c);
 }
 
 // The output's word has ended: the rest of the answer's word is read, and the two judged.

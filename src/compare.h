@@ -57,6 +57,7 @@ private:
         bool blank = true;  // nothing in it but blanks
         void clear() { bytes = characters = 0, more = false, blank = true, text[0] = '\0'; }
         void add(char c);
+        void dropCarriageReturn();
     };
 
     // The answer, with one byte to look at.

@@ -374,13 +374,15 @@ Awaited awaitProgram(Program& program, double until, int& reason)
                 reason = errno;
                 return Awaited::lost;
             }
+            // Once the program has been reaped, its number may be another's: nothing more is
+            // sent to it, and a request to end is the launcher's alone.
             if (request == posix::Request::end) {
                 program.askedToEnd = true;
-                posix::passOnEnd(program.child, signal);
+                if (!program.ended) posix::passOnEnd(program.child, signal);
             }
             // A stop sent to the launcher alone is the program's; the launcher stops once the
             // program has.
-            if (request == posix::Request::stop) kill(program.child, signal);
+            if (request == posix::Request::stop && !program.ended) kill(program.child, signal);
         }
         if (!program.ended && ready[1].revents != 0) return Awaited::output;
     }
