@@ -20,6 +20,26 @@ set(CPACK_STRIP_FILES ON)
 if(NOT WIN32)
   # The native build: the binary, its manual page, its docs and its bash completion, as a
   # Debian package.
+  # The manual page is dated as the release is, by the newest entry of the changelog (its
+  # first signature line, " -- name <address>  Wed, 09 Dec 2026 16:00:00 +0000"), never by
+  # the day of the build: the same sources make the same page.
+  set(changelog ${PROJECT_SOURCE_DIR}/docs/changelog)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog})
+  file(STRINGS ${changelog} signature REGEX "^ -- " LIMIT_COUNT 1)
+  if(NOT signature MATCHES ", ([0-9]?[0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
+    message(FATAL_ERROR "no date in the newest entry of ${changelog}: '${signature}'")
+  endif()
+  set(day ${CMAKE_MATCH_1})
+  set(year ${CMAKE_MATCH_3})
+  set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  list(FIND months ${CMAKE_MATCH_2} month)
+  if(month LESS 0)
+    message(FATAL_ERROR "no month in the newest entry of ${changelog}: '${signature}'")
+  endif()
+  math(EXPR month "${month} + 1")
+  string(REGEX REPLACE "^([0-9])$" "0\\1" month ${month})
+  string(REGEX REPLACE "^([0-9])$" "0\\1" day ${day})
+  set(PIMBREL_RELEASE_DATE ${year}-${month}-${day})
   configure_file(docs/pimbrel.1.in pimbrel.1 @ONLY)
   # The manual page and the changelog go in gzipped, as Debian ships them; -n leaves the
   # name and the time out, so the same text always makes the same bytes.
