@@ -166,6 +166,7 @@ Judged judgeRun(Command& command, const Options& options, const ArgChar* input, 
     Shown output(judged.comparison);
     judged.end = runWithin(command, options.limits, {input, true}, &output);
     if (answered) {
+        // Once it has ended, the comparison reads no more of the answer: what it found it keeps.
         judged.comparison->end();
         closeFile(file);
         judged.judgement = judgementOf(judged.end, judged.comparison->result());
