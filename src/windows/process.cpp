@@ -75,6 +75,20 @@ bool outputPipe(HANDLE& reading, HANDLE& writing)
     return false;
 }
 
+// Lets the output go: at its end, or with the program; a read still under way is called off
+// first, so that it writes into nothing after.
+void closeOutput(Program& program)
+{
+    if (program.output != nullptr) {
+        DWORD got = 0;
+        if (program.pending && CancelIo(program.output)) GetOverlappedResult(program.output, &program.reading, &got, TRUE);
+        CloseHandle(program.output);
+    }
+    if (program.reading.hEvent != nullptr) CloseHandle(program.reading.hEvent);
+    program.output = program.reading.hEvent = nullptr;
+    program.pending = false;
+}
+
 // Asks for the next piece of the output, unless a read is under way or it has ended.
 void readNext(Program& program)
 {
@@ -83,10 +97,7 @@ void readNext(Program& program)
     if (ReadFile(program.output, outputRead, pipeSize, nullptr, &program.reading) || GetLastError() == ERROR_IO_PENDING) {
         program.pending = true;
     } else {
-        // Its end: everything that could write it has ended.
-        CloseHandle(program.output);
-        CloseHandle(program.reading.hEvent);
-        program.output = nullptr;
+        closeOutput(program);  // its end: everything that could write it has ended
     }
 }
 
@@ -225,8 +236,7 @@ Started startProgram(Command& command, bool wholeTree, const Plumbing& plumbing)
         if (handle != nullptr) CloseHandle(handle);
     }
     if (!created) {
-        if (program.output != nullptr) CloseHandle(program.output);
-        if (program.reading.hEvent != nullptr) CloseHandle(program.reading.hEvent);
+        closeOutput(program);
         started.start = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Start::notFound
                                                                                        : Start::notRunnable;
         started.reason = static_cast<int>(error);
@@ -278,9 +288,7 @@ std::ptrdiff_t readOutput(Program& program, const char*& bytes, bool wait)
         if (!GetOverlappedResult(program.output, &program.reading, &got, wait ? TRUE : FALSE)) {
             if (GetLastError() == ERROR_IO_INCOMPLETE) return -1;
             program.pending = false;
-            CloseHandle(program.output);
-            CloseHandle(program.reading.hEvent);
-            program.output = nullptr;
+            closeOutput(program);
             return 0;
         }
         program.pending = false;
@@ -347,12 +355,7 @@ Ending finishProgram(Program* ran)
         double resident = 0, highest = 0;
         if (memoryOf(program.process.hProcess, resident, highest)) ending.peakMegabytes = highest / mebibyte;
     }
-    if (program.output != nullptr) {
-        DWORD got = 0;
-        if (program.pending && CancelIo(program.output)) GetOverlappedResult(program.output, &program.reading, &got, TRUE);
-        CloseHandle(program.output);
-        CloseHandle(program.reading.hEvent);
-    }
+    closeOutput(program);
     if (program.job != nullptr) CloseHandle(program.job);
     CloseHandle(program.process.hProcess);
     CloseHandle(program.process.hThread);
